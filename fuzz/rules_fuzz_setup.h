@@ -1,0 +1,30 @@
+// What every rules fuzz target needs first: a machine profile of its own in
+// a temporary folder (the user's is never touched) and no server to talk to,
+// so that no input makes a leaf reach the network.
+#pragma once
+
+#include <stdlib.h>
+
+#include <cstdio>
+#include <string>
+
+#include "net/endpoints.h"
+#include "platform/profile.h"
+
+namespace zeph::fuzz {
+
+inline void SetUpRulesFuzzing() {
+    static const bool done = [] {
+        char pattern[] = "/tmp/zeph-fuzz-XXXXXX";
+        if (mkdtemp(pattern) == nullptr) {
+            std::perror("mkdtemp");
+            std::abort();
+        }
+        platform::SetCurrentProfile(platform::Profile::Open(std::string(pattern) + "/prefix"));
+        net::SetEndpoints(net::Endpoints{});
+        return true;
+    }();
+    (void)done;
+}
+
+}  // namespace zeph::fuzz
