@@ -4,9 +4,9 @@
 // (registry/*.reg), the firewall list (firewall.ini) and the drive folders.
 //
 // A profile is created with defaults on first use. A damaged file is reported
-// with its name and line and is never emptied or rewritten: the profile then
-// runs on defaults for that file (system.ini, drives.ini) or refuses every
-// operation on it (a registry hive).
+// with its name and line and is never emptied or rewritten: a damaged line of
+// system.ini or drives.ini is skipped (its setting keeps the default), and
+// every operation on a damaged registry hive fails until it is mended.
 #pragma once
 
 #include <cstdint>
@@ -111,6 +111,9 @@ public:
         return m_environment;
     }
 
+    // [hardware] of system.ini: fixed hardware facts (hardware.h).
+    const std::map<std::string, std::string>& HardwareOverrides() const { return m_hardware; }
+
     // Problems met while opening; hive problems are found on first use of
     // the hive and reported by Registry.
     const std::vector<ProfileProblem>& Problems() const { return m_problems; }
@@ -126,7 +129,7 @@ public:
     // An identifier of this profile, used to name its pipes.
     const std::string& ObjectTag() const { return m_objectTag; }
 
-    Registry& Hives() const { return *m_registry; }
+    const std::shared_ptr<Registry>& Hives() const { return m_registry; }
 
 private:
     Profile() = default;
@@ -136,12 +139,15 @@ private:
     KnownFolderTable m_folders;
     std::vector<DriveSpec> m_drives;
     std::map<std::u16string, std::u16string, AsciiLessIgnoreCase> m_environment;
+    std::map<std::string, std::string> m_hardware;
     std::vector<ProfileProblem> m_problems;
     std::string m_objectDir;
     std::string m_objectTag;
-    std::unique_ptr<Registry> m_registry;
+    std::shared_ptr<Registry> m_registry;
 
     friend class ProfileLoader;
+    friend bool InitProfile(const std::string&, const struct ProfileChanges&,
+                            std::vector<ProfileProblem>&);
 };
 
 // $ZEPH_PREFIX, else $XDG_DATA_HOME/zephsetup/prefix, else

@@ -75,7 +75,7 @@ struct RegValueEntry {
     std::string data;     // the bytes as Windows stores them (UTF-16LE text with its NUL)
 };
 
-class HiveStore;
+class Registry;
 
 class RegKey {
 public:
@@ -100,7 +100,7 @@ public:
     WinError CreateSubKey(std::u16string_view subKey, RegKey& out,
                           RegDisposition* disposition = nullptr) const;
 
-    bool IsOpen() const { return m_store != nullptr; }
+    bool IsOpen() const { return m_registry != nullptr; }
     void Close();
 
     // RegQueryValueEx. `type`, `data` and `dataSize` may each be null. With
@@ -150,7 +150,7 @@ public:
     RegView View() const { return m_view; }
 
 private:
-    std::shared_ptr<HiveStore> m_store;
+    std::shared_ptr<Registry> m_registry;  // keeps the hives of the key's profile
     Hive m_hive = Hive::LocalMachine;
     std::vector<std::u16string> m_path;  // resolved components
     RegView m_view = RegView::Default;
