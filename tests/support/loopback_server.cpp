@@ -407,8 +407,7 @@ void LoopbackServer::Impl::Emit(const httplib::Request& req, httplib::Response& 
         res.set_content_provider(contentType, [writeSome, length](size_t offset,
                                                                   httplib::DataSink& sink) {
             if (offset >= length) {
-                sink.done();
-                return true;
+                return false;  // closing the connection marks the end
             }
             return writeSome(offset, kChunk, sink);
         });
