@@ -26,7 +26,7 @@ std::string LargeDocument(size_t bytes) {
     std::string trynos;
     for (int i = 1; checks.size() + trynos.size() < bytes; ++i) {
         checks += zeph::Format(
-            R"(<item id="%d" name="check %d" value="1&amp;~2|(3&amp;4)">)"
+            R"X(<item id="%d" name="check %d" value="1&amp;~2|(3&amp;4)">)X"
             R"(<leaf id="1" mode="reg" mainkey="hklm" subkey="SOFTWARE\Vendor%d" keyname="Path" wow64="0" keytype="1"/>)"
             R"(<leaf id="2" mode="service" name="Service%d"/>)"
             R"(<leaf id="3" mode="fullpathfile" path="C:\Program Files\Vendor%d\" name="app.exe"/>)"

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr const char* kDocument = R"(<root><check>
+constexpr const char* kDocument = R"XML(<root><check>
 <item id="1" name="a" value="1"><leaf id="1" mode="service" name="Nothing"/></item>
 <item id="2" name="b" value="~1"><leaf id="1" mode="service" name="Nothing"/></item>
 <item id="3" name="c" value="1&amp;(2|~3)">
@@ -27,7 +27,7 @@ constexpr const char* kDocument = R"(<root><check>
 <item id="5" name="f" value=""/>
 <item id="6" name="g" value="7"><leaf id="1" mode="service" name="Nothing"/></item>
 </check><install><company id="1" version="1"><tryno id="1" version="1">
-<dlfile url="u" md5="m" moduletype="exe" path="p" downloadtype="1"/></tryno></company></install></root>)";
+<dlfile url="u" md5="m" moduletype="exe" path="p" downloadtype="1"/></tryno></company></install></root>)XML";
 
 void Check(bool condition, const char* what) {
     if (!condition) {

@@ -30,7 +30,10 @@ bool CityRecord(std::u16string& record) {
         if (hosts[i]->empty()) {
             continue;  // no server configured there
         }
-        net::HttpPostBytes(urls[i], request.data(), request.size(), answer);
+        // An error page is not the service's answer: the next one is asked.
+        if (net::HttpPostBytes(urls[i], request.data(), request.size(), answer) != 200) {
+            answer.clear();
+        }
     }
     if (answer.empty()) {
         return false;
@@ -71,8 +74,7 @@ void LookupCityId(std::u16string& cityId) {
         "lnt: 0", "lat: 0",
     };
     std::string reply;
-    net::HttpPostEmpty(net::CityIdUrl(), headers, reply);
-    if (reply.empty()) {
+    if (net::HttpPostEmpty(net::CityIdUrl(), headers, reply) != 200 || reply.empty()) {
         return;
     }
     Json::CharReaderBuilder builder;

@@ -26,12 +26,18 @@ bool AllDigits(std::string_view text) {
     return true;
 }
 
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    size_t start = 0;
     size_t pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, from.size(), to);
-        pos += to.size();
+    while ((pos = text.find(from, start)) != std::string_view::npos) {
+        out.append(text, start, pos - start);
+        out.append(to);
+        start = pos + from.size();
     }
+    out.append(text, start);
+    return out;
 }
 
 std::unique_ptr<KDlFileNode> ParseDlFile(const tinyxml2::XMLElement& element) {
@@ -223,8 +229,7 @@ void KInstallConfigMgr::ParseRunList(const tinyxml2::XMLElement* run) {
         auto item = std::make_unique<KRunItem>();
         item->path = *path;
         item->condition = xml::Text(*child, "condition");
-        item->param = xml::Text(*child, "param");
-        ReplaceAll(item->param, "#@#", "\"");
+        item->param = ReplaceAll(xml::Text(*child, "param"), "#@#", "\"");
         m_runItems.push_back(std::move(item));
     }
 }

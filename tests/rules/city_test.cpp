@@ -62,11 +62,11 @@ protected:
         ResetCityRecordCache();
         net::Endpoints endpoints = m_saved;
         endpoints.city1 = U16(down.HostPort());
-        endpoints.city2 = U16(empty.HostPort());
+        endpoints.city2 = U16(busy.HostPort());
         endpoints.city3 = U16(city.HostPort());
         endpoints.cityid = U16(city.HostPort());
         down.Stop();
-        empty.ServeBytes("/cityinfo", "");
+        busy.Handle("/cityinfo", [](const test::SeenRequest&) { return test::Reply{.status = 503, .body = "busy"}; });
         city.Handle("/cityinfo", [this](const test::SeenRequest& request) {
             std::lock_guard lock(m_mutex);
             m_ids.push_back(DecodeCityRequest(Bytes(request.body)).value_or("bad request"));
@@ -98,7 +98,7 @@ private:
 
 protected:
     test::LoopbackServer down;
-    test::LoopbackServer empty;
+    test::LoopbackServer busy;
     test::LoopbackServer city;  // last: its handler uses the members above
 };
 
@@ -107,8 +107,10 @@ TEST_F(CityServiceTest, AsksTheEndpointsInTurnUntilOneAnswers) {
     std::u16string record;
     ASSERT_TRUE(CityRecord(record));
     EXPECT_EQ(record, u"{\"cityid\":\"101\"}");
-    EXPECT_EQ(empty.Count("/cityinfo", "POST"), 1u);
+    EXPECT_EQ(busy.Count("/cityinfo", "POST"), 1u);
     EXPECT_EQ(city.Count("/cityinfo", "POST"), 1u);
+    // An empty body counts as no answer as well.
+    busy.Handle("/cityinfo", [](const test::SeenRequest&) { return test::Reply{.body = ""}; });
     // The request carries the first 16 characters of a fresh partner id,
     // which differs per request while none is stored.
     ASSERT_TRUE(CityRecord(record));

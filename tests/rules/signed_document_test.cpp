@@ -105,7 +105,7 @@ TEST(SignedDocument, KeepsTheTextBeforeAFailingBlock) {
 }
 
 TEST(SignedDocument, EndsTheTextAtItsFirstNulByte) {
-    const auto block = RawBlock(Frame(0x00, 0x01, 115, true, std::string("<a/>\0tail", 9)));
+    const auto block = RawBlock(Frame(0x00, 0x01, 116, true, std::string("<a/>\0tail", 9)));
     EXPECT_EQ(DecodeConfigBody(Body({block}), TestPublicKey()), "<a/>");
 }
 

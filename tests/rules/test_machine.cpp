@@ -18,8 +18,10 @@ TestMachine::TestMachine(const platform::ProfileChanges& changes, const Hardware
         }
     }
     if (!hardware.empty()) {
+        // The profile's system.ini ends with its [hardware] section.
+        const bool hasSection = ReadFile(m_root + "/system.ini").find("[hardware]") != std::string::npos;
         std::ofstream ini(m_root + "/system.ini", std::ios::app);
-        ini << "\n[hardware]\n";
+        ini << (hasSection ? "" : "\n[hardware]\n");
         for (const auto& [key, value] : hardware) {
             ini << key << "=" << value << "\n";
         }

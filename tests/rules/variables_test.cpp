@@ -170,9 +170,9 @@ TEST_F(ConfigVariablesTest, ReadsTheVariableSection) {
     EXPECT_EQ(config.GetVariableParser()->Lookup(u"Hive", value), 0);
     EXPECT_EQ(config.GetVariableParser()->Lookup(u"NoKeyName", value), 0);
     EXPECT_EQ(config.GetVariableParser()->Lookup(u"instdir", value), 0);  // names are case-sensitive
-    value = u"x";
-    EXPECT_EQ(config.GetVariableParser()->Lookup(u"Cased", value), 1);
-    EXPECT_EQ(value, u"");  // accepted, but only "regfile" in lower case reads
+    std::u16string cased(1, u'x');
+    EXPECT_EQ(config.GetVariableParser()->Lookup(u"Cased", cased), 1);
+    EXPECT_EQ(cased, u"");  // accepted, but only "regfile" in lower case reads
 }
 
 TEST_F(ConfigVariablesTest, ReplacesTokensByRegistryValues) {
