@@ -6,6 +6,8 @@
 #include <tinyxml2.h>
 
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -280,10 +282,16 @@ TEST_F(LeafTest, KernelObjectsUnderAccessDenied) {
     }
 }
 
-TEST_F(LeafTest, DriverIsAbsentWithoutTheDevice) {
-    KDriverLeaf leaf(1);
-    leaf.name = u"ZephNoSuchDriver";
-    EXPECT_EQ(leaf.Check(), 0);
+TEST_F(LeafTest, DriverAnswersWhetherItsDeviceOpens) {
+    // A driver's device is a node in the profile's device folder.
+    std::filesystem::create_directories(machine.Root() + "/devices");
+    std::ofstream(machine.Root() + "/devices/ZephDrv").put('\0');
+    KDriverLeaf present(1);
+    present.name = u"ZephDrv";
+    EXPECT_NE(present.Check(), 0);
+    KDriverLeaf absent(1);
+    absent.name = u"ZephNoSuchDriver";
+    EXPECT_EQ(absent.Check(), 0);
 }
 
 class UninstallLeafTest : public LeafTest {
