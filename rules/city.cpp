@@ -70,8 +70,12 @@ void LookupCityId(std::u16string& cityId) {
     UserRecord user;
     ReadUserRecord(user);
     const std::vector<std::string> headers = {
-        "uniqid: " + WideToAnsi(user.uid), "Content-Type: text/plain", "from: zeph", "version: 1",
-        "lnt: 0", "lat: 0",
+        "uniqid: " + WideToAnsi(user.uid),
+        "Content-Type: text/plain",
+        "from: zeph",
+        "version: 1",
+        "lnt: 0",
+        "lat: 0",
     };
     std::string reply;
     if (net::HttpPostEmpty(net::CityIdUrl(), headers, reply) != 200 || reply.empty()) {
@@ -81,7 +85,8 @@ void LookupCityId(std::u16string& cityId) {
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(reply.data(), reply.data() + reply.size(), &root, &errors) || !root.isObject()) {
+    if (!reader->parse(reply.data(), reply.data() + reply.size(), &root, &errors) ||
+        !root.isObject()) {
         return;
     }
     const Json::Value& data = root["data"];

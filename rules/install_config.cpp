@@ -112,10 +112,13 @@ bool IsAbTestEligible(std::string_view range, int32_t bucket) {
 }
 
 bool KDlFileNode::IsValid() const {
-    return !url.empty() && !md5.empty() && !moduletype.empty() && !path.empty() && !downloadtype.empty();
+    return !url.empty() && !md5.empty() && !moduletype.empty() && !path.empty() &&
+           !downloadtype.empty();
 }
 
-bool KTrynoNode::IsValid() const { return id >= 0 && version > 0 && interval >= 0 && !dlfiles.empty(); }
+bool KTrynoNode::IsValid() const {
+    return id >= 0 && version > 0 && interval >= 0 && !dlfiles.empty();
+}
 
 KDlFileNode* KTrynoNode::GetDlFile(int32_t index) const {
     if (index < 0 || index >= GetDlFileCount()) {
@@ -124,7 +127,9 @@ KDlFileNode* KTrynoNode::GetDlFile(int32_t index) const {
     return dlfiles[static_cast<size_t>(index)].get();
 }
 
-bool KCompanyNode::IsValid() const { return id > 0 && version > 0 && !trynos.empty(); }
+bool KCompanyNode::IsValid() const {
+    return id > 0 && version > 0 && !trynos.empty();
+}
 
 KTrynoNode* KCompanyNode::FindTryno(int32_t trynoId) const {
     const auto it = trynos.find(trynoId);

@@ -22,7 +22,8 @@ TEST(CityProtocol, RequestCarriesTheScrambledIdUnderItsChecksum) {
     const CityRequest request = EncodeCityRequest("0123456789abcdef-and-more");
     EXPECT_EQ(request[0], 28);
     EXPECT_EQ(request[1], 0);
-    const uint32_t crc = request[2] | (request[3] << 8) | (request[4] << 16) | (uint32_t(request[5]) << 24);
+    const uint32_t crc =
+        request[2] | (request[3] << 8) | (request[4] << 16) | (uint32_t(request[5]) << 24);
     EXPECT_EQ(crc, Crc32(request.data() + 6, 22));
     // Byte 6 + i is XORed with key[i % 16]: the two zero bytes show the key.
     EXPECT_EQ(request[6], 'T');
@@ -57,7 +58,7 @@ TEST(CityProtocol, AnswerRoundTripsAndChecksItsChecksum) {
 }
 
 class CityServiceTest : public ::testing::Test {
-protected:
+  protected:
     CityServiceTest() : m_saved(net::GetEndpoints()) {
         ResetCityRecordCache();
         net::Endpoints endpoints = m_saved;
@@ -66,7 +67,9 @@ protected:
         endpoints.city3 = U16(city.HostPort());
         endpoints.cityid = U16(city.HostPort());
         down.Stop();
-        busy.Handle("/cityinfo", [](const test::SeenRequest&) { return test::Reply{.status = 503, .body = "busy"}; });
+        busy.Handle("/cityinfo", [](const test::SeenRequest&) {
+            return test::Reply{.status = 503, .body = "busy"};
+        });
         city.Handle("/cityinfo", [this](const test::SeenRequest& request) {
             std::lock_guard lock(m_mutex);
             m_ids.push_back(DecodeCityRequest(Bytes(request.body)).value_or("bad request"));
@@ -90,13 +93,13 @@ protected:
 
     test::TestMachine machine;
 
-private:
+  private:
     net::Endpoints m_saved;
     std::mutex m_mutex;
     std::string m_answer;
     std::vector<std::string> m_ids;
 
-protected:
+  protected:
     test::LoopbackServer down;
     test::LoopbackServer busy;
     test::LoopbackServer city;  // last: its handler uses the members above
@@ -123,8 +126,8 @@ TEST_F(CityServiceTest, AsksTheEndpointsInTurnUntilOneAnswers) {
 TEST_F(CityServiceTest, ErrorAnswersAndBadChecksumsLeaveTheCityUnknown) {
     std::string spoilt = EncodeCityAnswer(R"({"cityid":"101"})");
     spoilt[7] ^= 1;
-    for (const std::string& answer : {EncodeCityAnswer("2#limit"), EncodeCityAnswer("1#error"), spoilt,
-                                      std::string("tiny")}) {
+    for (const std::string& answer :
+         {EncodeCityAnswer("2#limit"), EncodeCityAnswer("1#error"), spoilt, std::string("tiny")}) {
         Answer(answer);
         std::u16string record = u"before";
         EXPECT_FALSE(CityRecord(record));
@@ -139,7 +142,8 @@ TEST_F(CityServiceTest, ErrorAnswersAndBadChecksumsLeaveTheCityUnknown) {
 }
 
 TEST_F(CityServiceTest, CityIdLookupSendsTheUserAndReadsData) {
-    machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{9B4EEDF7-FC98-4fa0-8440-9D1BC57B5F2F}]
+    machine.Reg(
+        R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{9B4EEDF7-FC98-4fa0-8440-9D1BC57B5F2F}]
 "uid"="0123456789abcdef0123456789abcdef"
 )");
     std::string reply = R"({"code":0,"data":"310100"})";

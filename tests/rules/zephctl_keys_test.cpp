@@ -20,14 +20,14 @@ struct ToolRun {
 };
 
 class ZephctlKeysTest : public ::testing::Test {
-protected:
+  protected:
     // Runs zephctl with a shell-quoted argument text.
     ToolRun Zephctl(const std::string& arguments, const std::string& input = "") {
         const std::string in = dir.Write("stdin", input).string();
         const std::string out = (dir.Path() / "stdout").string();
         const std::string err = (dir.Path() / "stderr").string();
-        const std::string command =
-            std::string("'") + ZEPHCTL_PATH + "' " + arguments + " <'" + in + "' >'" + out + "' 2>'" + err + "'";
+        const std::string command = std::string("'") + ZEPHCTL_PATH + "' " + arguments + " <'" +
+                                    in + "' >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
         ToolRun run;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -59,21 +59,24 @@ TEST_F(ZephctlKeysTest, KeygenWritesAPairAndKeepsThePrivateHalfPrivate) {
     const ToolRun again = Zephctl("keygen --out '" + Path("keys") + "'");
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("already exist"), std::string::npos) << again.err;
-    EXPECT_EQ(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(), privateKey->PrivatePem());
+    EXPECT_EQ(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(),
+              privateKey->PrivatePem());
     EXPECT_EQ(Zephctl("keygen --out '" + Path("keys") + "' --force").exitCode, 0);
-    EXPECT_NE(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(), privateKey->PrivatePem());
+    EXPECT_NE(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(),
+              privateKey->PrivatePem());
 }
 
 TEST_F(ZephctlKeysTest, EncodeAndDecodeRoundTripThroughFilesAndPipes) {
     ASSERT_EQ(Zephctl("keygen --out '" + Path("keys") + "'").exitCode, 0);
-    std::string document = "<root><check/><install><company id=\"1\" version=\"1\"/></install></root>\n";
+    std::string document =
+        "<root><check/><install><company id=\"1\" version=\"1\"/></install></root>\n";
     for (int i = 0; i < 20; ++i) {
         document += "<!-- 泽斐 padding so that the text spans several blocks -->\n";
     }
     dir.Write("doc.xml", document);
 
-    const ToolRun encoded = Zephctl("encode --key '" + Path("keys/private.pem") + "' '" + Path("doc.xml") +
-                                "' --out '" + Path("doc.dat") + "'");
+    const ToolRun encoded = Zephctl("encode --key '" + Path("keys/private.pem") + "' '" +
+                                    Path("doc.xml") + "' --out '" + Path("doc.dat") + "'");
     ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
     const std::string body = test::ReadFile(Path("doc.dat"));
     EXPECT_EQ(body.find_first_of("\r\n"), std::string::npos);
@@ -94,7 +97,8 @@ TEST_F(ZephctlKeysTest, DecodeNamesWhyTheInstallerWouldRefuseABody) {
     ASSERT_EQ(Zephctl("keygen --out '" + Path("keys") + "'").exitCode, 0);
     ASSERT_EQ(Zephctl("keygen --out '" + Path("other") + "'").exitCode, 0);
     const std::string key = " --key '" + Path("keys/public.pem") + "'";
-    const std::string body = Zephctl("encode --key '" + Path("keys/private.pem") + "'", std::string(300, 'x')).out;
+    const std::string body =
+        Zephctl("encode --key '" + Path("keys/private.pem") + "'", std::string(300, 'x')).out;
     const std::string otherBody =
         Zephctl("encode --key '" + Path("other/private.pem") + "'", std::string(300, 'x')).out;
     struct Case {
@@ -131,7 +135,8 @@ TEST_F(ZephctlKeysTest, RefusesWhatCannotWork) {
         {"encode --key '" + Path("keys/private.pem") + "'", std::string("a\0b", 3), "NUL"},
         {"encode --key '" + Path("keys/private.pem") + "' --bogus", "x", "unknown option"},
         {"encode --key '" + Path("keys/private.pem") + "' a b", "x", "unexpected argument"},
-        {"decode --key '" + Path("keys/public.pem") + "' '" + Path("missing.dat") + "'", "", "cannot read"},
+        {"decode --key '" + Path("keys/public.pem") + "' '" + Path("missing.dat") + "'", "",
+         "cannot read"},
         {"keygen", "", "--out"},
         {"keygen --out '" + Path("k2") + "' --bits 12", "", "--bits"},
     };
@@ -143,7 +148,8 @@ TEST_F(ZephctlKeysTest, RefusesWhatCannotWork) {
     for (const char* command : {"keygen", "encode", "decode"}) {
         const ToolRun help = Zephctl(std::string(command) + " --help");
         EXPECT_EQ(help.exitCode, 0) << command;
-        EXPECT_NE(help.out.find(std::string("usage: zephctl ") + command), std::string::npos) << command;
+        EXPECT_NE(help.out.find(std::string("usage: zephctl ") + command), std::string::npos)
+            << command;
     }
 }
 
