@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
     }
     if (role == "hold-mutex" && argc == 4) {
         Mutex mutex;
-        if (Mutex::Create(U16(argv[2]), MutexOwner::Caller, mutex) != WinError::Success) {
+        const WinError e = Mutex::Create(U16(argv[2]), MutexOwner::None, mutex);
+        if ((e != WinError::Success && e != WinError::AlreadyExists) ||
+            mutex.Wait(kInfinite) != WaitResult::Signaled) {
             return 2;
         }
         return SetReady(argv[3]);  // ends while owning it
