@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -762,6 +763,63 @@ WinError ReadWholeFile(std::u16string_view path, std::string& bytes) {
         }
         bytes.append(buffer, got);
     }
+}
+
+MappedFile::~MappedFile() { Close(); }
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : m_data(other.m_data), m_size(other.m_size), m_open(other.m_open) {
+    other.m_data = nullptr;
+    other.m_size = 0;
+    other.m_open = false;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_data = other.m_data;
+        m_size = other.m_size;
+        m_open = other.m_open;
+        other.m_data = nullptr;
+        other.m_size = 0;
+        other.m_open = false;
+    }
+    return *this;
+}
+
+void MappedFile::Close() {
+    if (m_data) {
+        ::munmap(m_data, static_cast<size_t>(m_size));
+    }
+    m_data = nullptr;
+    m_size = 0;
+    m_open = false;
+}
+
+WinError MappedFile::Open(std::u16string_view path, MappedFile& out) {
+    out.Close();
+    File file;
+    if (const WinError e = File::Open(path, FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file);
+        e != WinError::Success) {
+        return e;
+    }
+    uint64_t size = 0;
+    if (const WinError e = file.Size(size); e != WinError::Success) {
+        return e;
+    }
+    out.m_open = true;
+    if (size == 0) {
+        return WinError::Success;
+    }
+    // The mapping outlives the handle, as a view outlives a closed file handle.
+    void* data = ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, file.NativeHandle(), 0);
+    if (data == MAP_FAILED) {
+        out.m_open = false;
+        return WinErrorFromErrno(errno);
+    }
+    out.m_data = data;
+    out.m_size = size;
+    return WinError::Success;
 }
 
 }  // namespace zeph::platform

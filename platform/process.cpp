@@ -539,6 +539,21 @@ std::optional<InteractiveUser> FindInteractiveUser(const InteractiveUserSources&
     user.name = pw->pw_name;
     user.home = pw->pw_dir ? pw->pw_dir : "/";
     user.source = source;
+    {
+        int count = 64;
+        std::vector<gid_t> groups(static_cast<size_t>(count));
+        if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) < 0) {
+            groups.resize(static_cast<size_t>(count));
+            ::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count);
+        }
+        groups.resize(static_cast<size_t>(std::max(count, 0)));
+        for (const char* admin : {"sudo", "wheel", "admin"}) {
+            if (const group* g = ::getgrnam(admin);
+                g && std::find(groups.begin(), groups.end(), g->gr_gid) != groups.end()) {
+                user.administrator = true;
+            }
+        }
+    }
     const std::vector<std::string> own = OwnEnvironment();
     auto& env = user.environment;
     env.push_back("HOME=" + user.home);

@@ -107,6 +107,7 @@ struct InteractiveUser {
     std::string name;
     std::string home;
     std::string source;                    // where it was found, for diagnostics
+    bool administrator = false;            // a member of sudo, wheel or admin
     std::vector<std::string> environment;  // NAME=value
 };
 // Where FindInteractiveUser looks; tests point it elsewhere.

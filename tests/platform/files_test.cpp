@@ -276,5 +276,31 @@ TEST(Files, BusyFileIsReplacedAtTheRestart) {
     EXPECT_EQ(MoveFile(kFile, u"C:\\work\\aside", MoveFlags::None), WinError::Success);
 }
 
+// The installer reads its own file through a read-only view.
+TEST(Files, MappedReadOnlyInPlace) {
+    ProfileFixture profile;
+    std::string big(3 * 4096 + 7, 'a');
+    big.back() = 'z';
+    WriteText(u"C:\\setup.exe", big);
+    MappedFile mapped;
+    ASSERT_EQ(MappedFile::Open(u"C:\\setup.exe", mapped), WinError::Success);
+    ASSERT_EQ(mapped.Size(), big.size());
+    EXPECT_EQ(mapped.Data()[0], 'a');
+    EXPECT_EQ(mapped.Data()[big.size() - 1], 'z');
+    // The handle is closed once the view exists; the view alone holds none.
+    File writer;
+    EXPECT_EQ(File::Open(u"C:\\setup.exe", FileAccess::Write, FileShare::ReadWrite, Disposition::OpenExisting,
+                         writer),
+              WinError::Success);
+    writer.Close();
+
+    WriteText(u"C:\\empty.bin", "");
+    ASSERT_EQ(MappedFile::Open(u"C:\\empty.bin", mapped), WinError::Success);
+    EXPECT_TRUE(mapped.IsOpen());
+    EXPECT_EQ(mapped.Size(), 0u);
+    EXPECT_EQ(MappedFile::Open(u"C:\\none.exe", mapped), WinError::FileNotFound);
+    EXPECT_FALSE(mapped.IsOpen());
+}
+
 }  // namespace
 }  // namespace zeph::platform

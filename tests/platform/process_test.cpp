@@ -144,6 +144,7 @@ TEST(Process, InteractiveUserFromLogindOrSudo) {
     auto user = FindInteractiveUser(sources);
     ASSERT_TRUE(user.has_value());
     EXPECT_EQ(user->uid, 65534u);
+    EXPECT_FALSE(user->administrator);  // nobody is in no administrators group
     EXPECT_EQ(user->source, "logind session c3");
     EXPECT_NE(std::find(user->environment.begin(), user->environment.end(), "DISPLAY=:7"),
               user->environment.end());
