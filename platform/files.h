@@ -164,7 +164,8 @@ WinError ReadWholeFile(std::u16string_view path, std::string& bytes);
 
 // A file mapped read-only as a whole (CreateFile with read sharing, then a
 // read-only file mapping), so that large files are read in place without a
-// copy. The view stays valid while the object lives.
+// copy. The view stays valid while the object lives and, as on Windows,
+// keeps the file shared for reading only until then.
 class MappedFile {
 public:
     MappedFile() = default;

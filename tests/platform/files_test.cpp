@@ -287,8 +287,13 @@ TEST(Files, MappedReadOnlyInPlace) {
     ASSERT_EQ(mapped.Size(), big.size());
     EXPECT_EQ(mapped.Data()[0], 'a');
     EXPECT_EQ(mapped.Data()[big.size() - 1], 'z');
-    // The handle is closed once the view exists; the view alone holds none.
+    // As on Windows, the view keeps the file as it was opened (sharing only
+    // reading) after its handle closed: a writer waits for the view to go.
     File writer;
+    EXPECT_EQ(File::Open(u"C:\\setup.exe", FileAccess::Write, FileShare::ReadWrite, Disposition::OpenExisting,
+                         writer),
+              WinError::SharingViolation);
+    mapped.Close();
     EXPECT_EQ(File::Open(u"C:\\setup.exe", FileAccess::Write, FileShare::ReadWrite, Disposition::OpenExisting,
                          writer),
               WinError::Success);
