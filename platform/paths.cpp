@@ -65,10 +65,12 @@ bool SplitComponents(std::u16string_view rest, bool rooted, std::vector<std::u16
     return true;
 }
 
+// Device names come from configuration documents: no name may reach outside
+// the device folder ("..", "a/b").
 std::string EscapeDeviceName(std::u16string_view name) {
     std::string out;
     for (char c : U8(name)) {
-        if (c == '/' || c == '\\' || c == '%') {
+        if (c == '/' || c == '\\' || c == '%' || (out.empty() && c == '.')) {
             static const char kHex[] = "0123456789ABCDEF";
             out.push_back('%');
             out.push_back(kHex[(static_cast<unsigned char>(c) >> 4) & 0xF]);

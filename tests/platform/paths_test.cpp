@@ -77,6 +77,9 @@ TEST(Paths, DriveLettersMapToTheirFolders) {
     }
     EXPECT_EQ(ToHostPath(u"\\\\.\\Driver1"), (profile.Root() / "devices" / "Driver1").string());
     EXPECT_EQ(ToHostPath(u"\\\\.\\C:"), c);
+    // A device name from a configuration document stays in the device folder.
+    EXPECT_EQ(ToHostPath(u"\\\\.\\Global\\.."), (profile.Root() / "devices" / "%2E.").string());
+    EXPECT_EQ(ToHostPath(u"\\\\.\\a/../b"), (profile.Root() / "devices" / "a%2F..%2Fb").string());
 }
 
 TEST(Paths, HostPathsGetTheMostSpecificDrive) {
