@@ -19,7 +19,7 @@ using namespace zeph::platform;
 
 // A profile in a temporary folder with a hive of `keys` keys of 8 values.
 class BenchProfile {
-public:
+  public:
     explicit BenchProfile(int keys) {
         char pattern[] = "/tmp/zeph-bench-XXXXXX";
         m_dir = ::mkdtemp(pattern);
@@ -27,9 +27,11 @@ public:
         SetCurrentProfile(profile);
         std::string text = "Windows Registry Editor Version 5.00\n";
         for (int k = 0; k < keys; ++k) {
-            text += "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor" + std::to_string(k) + "\\Product]\n";
+            text += "\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Vendor" + std::to_string(k) +
+                    "\\Product]\n";
             for (int v = 0; v < 8; ++v) {
-                text += "\"value" + std::to_string(v) + "\"=\"C:\\\\Program Files\\\\Vendor\\\\file.exe\"\n";
+                text += "\"value" + std::to_string(v) +
+                        "\"=\"C:\\\\Program Files\\\\Vendor\\\\file.exe\"\n";
             }
         }
         std::string error;
@@ -44,7 +46,7 @@ public:
     const std::string& Hive() const { return m_hive; }
     const std::string& Dir() const { return m_dir; }
 
-private:
+  private:
     std::string m_dir;
     std::string m_hive;
 };
@@ -53,7 +55,8 @@ void BM_OpenAndQuery(benchmark::State& state) {
     BenchProfile profile(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         RegKey key;
-        RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Vendor7\\Product", RegAccess::Read, RegView::Default, key);
+        RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Vendor7\\Product", RegAccess::Read,
+                     RegView::Default, key);
         char16_t buffer[260];
         uint32_t size = sizeof buffer;
         RegType type;

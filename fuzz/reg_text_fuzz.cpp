@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             Check(v < back.values.size(), "a value was lost");
             const auto& b = back.values[v++];
-            Check(b.name == value.name && b.type == value.type && b.data == value.data, "a value changed");
+            Check(b.name == value.name && b.type == value.type && b.data == value.data,
+                  "a value changed");
         }
         Check(v == back.values.size(), "a value was added");
     }

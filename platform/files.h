@@ -128,7 +128,7 @@ enum class SeekOrigin : uint8_t { Begin, Current, End };
 // comes before CreateAlways truncates anything. "\\.\pipe\name" connects to
 // a named pipe.
 class File {
-public:
+  public:
     File() = default;
     ~File();
     File(File&& other) noexcept;
@@ -154,7 +154,7 @@ public:
     WinError Flush();
     int NativeHandle() const { return m_fd; }
 
-private:
+  private:
     int m_fd = -1;
     bool m_existed = false;
 };
@@ -167,7 +167,7 @@ WinError ReadWholeFile(std::u16string_view path, std::string& bytes);
 // copy. The view stays valid while the object lives and, as on Windows,
 // keeps the file shared for reading only until then.
 class MappedFile {
-public:
+  public:
     MappedFile() = default;
     ~MappedFile();
     MappedFile(MappedFile&& other) noexcept;
@@ -181,7 +181,7 @@ public:
     const uint8_t* Data() const { return static_cast<const uint8_t*>(m_data); }
     uint64_t Size() const { return m_size; }
 
-private:
+  private:
     void* m_data = nullptr;
     uint64_t m_size = 0;
     bool m_open = false;  // an empty file has no view but is open

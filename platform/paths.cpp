@@ -13,9 +13,13 @@
 namespace zeph::platform {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
 
-bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool IsDriveLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
 
 bool IsForbiddenInName(char16_t c) {
     return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' ||
@@ -143,10 +147,11 @@ std::optional<WinPath> ParseWinPath(std::u16string_view path) {
             }
             return out;
         }
-    } else if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] == u'.' &&
-               IsSeparator(path[3])) {
+    } else if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+               path[2] == u'.' && IsSeparator(path[3])) {
         std::u16string_view rest = path.substr(4);
-        if (AsciiStartsWithIgnoreCase(rest, u"pipe\\") || AsciiStartsWithIgnoreCase(rest, u"pipe/")) {
+        if (AsciiStartsWithIgnoreCase(rest, u"pipe\\") ||
+            AsciiStartsWithIgnoreCase(rest, u"pipe/")) {
             out.kind = WinPathKind::Pipe;
             out.name = std::u16string(rest.substr(5));
             if (out.name.empty()) {

@@ -78,7 +78,8 @@ std::string ProfileRoot(Args& args) {
 }
 
 // "D=/mnt/usb,removable,usb,2048"
-bool ParseDrive(const std::string& spec, const std::string& root, DriveSpec& drive, std::string& error) {
+bool ParseDrive(const std::string& spec, const std::string& root, DriveSpec& drive,
+                std::string& error) {
     if (spec.size() < 3 || spec[1] != '=' ||
         !((spec[0] >= 'A' && spec[0] <= 'Z') || (spec[0] >= 'a' && spec[0] <= 'z'))) {
         error = "--drive wants L=PATH[,TYPE[,BUS[,FREE_MB]]], not \"" + spec + "\"";
@@ -237,7 +238,7 @@ int Init(Args args) {
 
 std::string FormatMs(int64_t ms) {
     const time_t seconds = static_cast<time_t>(ms / 1000);
-    tm local {};
+    tm local{};
     localtime_r(&seconds, &local);
     char text[64];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
@@ -254,11 +255,14 @@ int Show(Args args) {
     SetCurrentProfile(profile);
     const SystemFacts& f = profile->Facts();
     std::printf("profile     %s\n", profile->Root().c_str());
-    std::printf("windows     %u.%u.%u %s%s, %s\n", f.major, f.minor, f.build, ProductTypeWord(f.productType),
-                f.servicePackMajor ? (", service pack " + std::to_string(f.servicePackMajor)).c_str() : "",
-                ArchitectureWord(f.architecture));
-    std::printf("installer   %s\n", profile->IsWow64Process() ? "a 32-bit (WOW64) process: 32-bit registry view"
-                                                              : "a native process: 64-bit registry view");
+    std::printf(
+        "windows     %u.%u.%u %s%s, %s\n", f.major, f.minor, f.build,
+        ProductTypeWord(f.productType),
+        f.servicePackMajor ? (", service pack " + std::to_string(f.servicePackMajor)).c_str() : "",
+        ArchitectureWord(f.architecture));
+    std::printf("installer   %s\n", profile->IsWow64Process()
+                                        ? "a 32-bit (WOW64) process: 32-bit registry view"
+                                        : "a native process: 64-bit registry view");
     std::printf("computer    %s, user %s, code page %u, session %u\n", U8(f.computerName).c_str(),
                 U8(f.userName).c_str(), f.ansiCodePage, f.sessionId);
     std::printf("tick count  %llu ms %s\n", static_cast<unsigned long long>(GetTickCount64()),
@@ -266,18 +270,24 @@ int Show(Args args) {
                                    : "since the host's boot");
     std::printf("\nfolders\n");
     const std::pair<const char*, KnownFolder> folders[] = {
-        {"Windows", KnownFolder::Windows},           {"System", KnownFolder::System},
-        {"SysWOW64", KnownFolder::SystemWow64},      {"Program Files", KnownFolder::ProgramFilesNative},
-        {"Program Files (x86)", KnownFolder::ProgramFilesX86}, {"ProgramData", KnownFolder::ProgramData},
-        {"AppData", KnownFolder::AppData},           {"Local AppData", KnownFolder::LocalAppData},
-        {"Temp", KnownFolder::Temp},                 {"Desktop", KnownFolder::Desktop},
+        {"Windows", KnownFolder::Windows},
+        {"System", KnownFolder::System},
+        {"SysWOW64", KnownFolder::SystemWow64},
+        {"Program Files", KnownFolder::ProgramFilesNative},
+        {"Program Files (x86)", KnownFolder::ProgramFilesX86},
+        {"ProgramData", KnownFolder::ProgramData},
+        {"AppData", KnownFolder::AppData},
+        {"Local AppData", KnownFolder::LocalAppData},
+        {"Temp", KnownFolder::Temp},
+        {"Desktop", KnownFolder::Desktop},
     };
     for (const auto& [label, folder] : folders) {
         const std::u16string path = GetKnownFolder(folder);
         if (path.empty()) {
             continue;
         }
-        std::printf("  %-20s %-45s %s\n", label, U8(path).c_str(), ToHostPath(path).value_or("(no drive)").c_str());
+        std::printf("  %-20s %-45s %s\n", label, U8(path).c_str(),
+                    ToHostPath(path).value_or("(no drive)").c_str());
     }
     std::printf("\ndrives\n");
     for (const auto& drive : profile->Drives()) {
@@ -288,16 +298,20 @@ int Show(Args args) {
             free = "free " + std::to_string(space.totalFreeBytes >> 20) + " MiB" +
                    (drive.freeMb ? " (simulated)" : "");
         }
-        std::printf("  %c:  %-9s %-8s %-40s %s\n", static_cast<char>(drive.letter), DriveTypeWord(drive.type),
-                    BusTypeWord(drive.bus), drive.hostPath.c_str(), free.c_str());
+        std::printf("  %c:  %-9s %-8s %-40s %s\n", static_cast<char>(drive.letter),
+                    DriveTypeWord(drive.type), BusTypeWord(drive.bus), drive.hostPath.c_str(),
+                    free.c_str());
     }
     const auto apps = AuthorizedApps();
-    std::printf("\nfirewall    %zu authorised application%s\n", apps.size(), apps.size() == 1 ? "" : "s");
+    std::printf("\nfirewall    %zu authorised application%s\n", apps.size(),
+                apps.size() == 1 ? "" : "s");
     for (const auto& app : apps) {
-        std::printf("  %s  %s%s\n", U8(app.path).c_str(), U8(app.name).c_str(), app.enabled ? "" : " (disabled)");
+        std::printf("  %s  %s%s\n", U8(app.path).c_str(), U8(app.name).c_str(),
+                    app.enabled ? "" : " (disabled)");
     }
     const auto pending = GetPendingRenames();
-    std::printf("\nat the next restart: %zu operation%s\n", pending.size(), pending.size() == 1 ? "" : "s");
+    std::printf("\nat the next restart: %zu operation%s\n", pending.size(),
+                pending.size() == 1 ? "" : "s");
     for (const auto& op : pending) {
         if (op.to.empty()) {
             std::printf("  delete %s\n", U8(op.from).c_str());
@@ -340,8 +354,8 @@ int Reboot(Args args) {
     int failures = 0;
     for (const auto& outcome : CarryOutPendingRenames()) {
         const auto& op = outcome.operation;
-        const std::string what = op.to.empty() ? "delete " + U8(op.from)
-                                               : "move " + U8(op.from) + " -> " + U8(op.to);
+        const std::string what =
+            op.to.empty() ? "delete " + U8(op.from) : "move " + U8(op.from) + " -> " + U8(op.to);
         if (outcome.result == WinError::Success) {
             std::printf("done    %s\n", what.c_str());
         } else {
@@ -353,8 +367,9 @@ int Reboot(Args args) {
     // are only listed.
     for (RegView view : {RegView::Wow64_64, RegView::Wow64_32}) {
         RegKey runOnce;
-        if (RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-                         RegAccess::All, view, runOnce) != WinError::Success) {
+        if (RegKey::Open(Hive::LocalMachine,
+                         u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce", RegAccess::All,
+                         view, runOnce) != WinError::Success) {
             continue;
         }
         std::vector<RegValueEntry> values;

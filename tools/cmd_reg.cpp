@@ -3,8 +3,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "base/ascii.h"
@@ -48,7 +48,8 @@ constexpr const char kRegHelp[] =
     "  /y          (export) overwrite FILE without asking\n"
     "\n"
     "examples:\n"
-    "  zephctl reg add \"HKLM\\SOFTWARE\\Tarnwell\\Antivirus\" /v uninstall_count /t REG_DWORD /d 3 /reg:32\n"
+    "  zephctl reg add \"HKLM\\SOFTWARE\\Tarnwell\\Antivirus\" /v uninstall_count /t REG_DWORD /d "
+    "3 /reg:32\n"
     "  zephctl reg query \"HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce\" /reg:32\n"
     "  zephctl reg delete \"HKLM\\SOFTWARE\\Tarnwell\" /f /reg:32\n"
     "  zephctl reg export HKCR\\CLSID classes.reg /y\n";
@@ -86,7 +87,8 @@ bool ParseOptions(const std::string& command, const Args& args, Options& out, st
         };
         std::string value;
         if (IsOption(arg, "v")) {
-            if (!next(value)) return false;
+            if (!next(value))
+                return false;
             out.valueName = value;
         } else if (IsOption(arg, "ve")) {
             out.valueName = "";
@@ -95,13 +97,16 @@ bool ParseOptions(const std::string& command, const Args& args, Options& out, st
         } else if (IsOption(arg, "s") && command == "query") {
             out.recursive = true;
         } else if (IsOption(arg, "s") && command == "add") {
-            if (!next(value)) return false;
+            if (!next(value))
+                return false;
             out.separator = value;
         } else if (IsOption(arg, "t") && command == "add") {
-            if (!next(value)) return false;
+            if (!next(value))
+                return false;
             out.type = value;
         } else if (IsOption(arg, "d") && command == "add") {
-            if (!next(value)) return false;
+            if (!next(value))
+                return false;
             out.data = value;
         } else if (IsOption(arg, "f") && (command == "add" || command == "delete")) {
             out.force = true;
@@ -260,16 +265,20 @@ int Query(const Options& o) {
         return Fail(error);
     }
     RegKey key;
-    if (const WinError e = RegKey::Open(hive, path, RegAccess::Read, o.view, key); e != WinError::Success) {
-        return Fail(e == WinError::FileNotFound
-                        ? "ERROR: The system was unable to find the specified registry key or value."
-                        : WinErrorMessage(e) + (e == WinError::RegistryCorrupt ? " " + HiveProblem(hive) : ""));
+    if (const WinError e = RegKey::Open(hive, path, RegAccess::Read, o.view, key);
+        e != WinError::Success) {
+        return Fail(
+            e == WinError::FileNotFound
+                ? "ERROR: The system was unable to find the specified registry key or value."
+                : WinErrorMessage(e) +
+                      (e == WinError::RegistryCorrupt ? " " + HiveProblem(hive) : ""));
     }
     const std::string shown = Shown(hive, path);
     if (o.valueName) {
         RegValueEntry value;
         if (key.GetValue(U16(*o.valueName), value) != WinError::Success) {
-            return Fail("ERROR: The system was unable to find the specified registry key or value.");
+            return Fail(
+                "ERROR: The system was unable to find the specified registry key or value.");
         }
         std::printf("\n%s\n", shown.c_str());
         PrintValue(value);
@@ -293,7 +302,8 @@ bool ParseNumber(const std::string& text, uint64_t max, uint64_t& out) {
     uint64_t value = 0;
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     for (size_t i = hex ? 2 : 0; i < text.size(); ++i) {
-        const int digit = hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+        const int digit =
+            hex ? HexDigitValue(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
         if (digit < 0) {
             return false;
         }
@@ -320,9 +330,10 @@ bool BuildData(const Options& o, RegType& type, std::string& bytes, std::string&
     type = RegType::Sz;
     if (o.type) {
         const auto parsed = ParseRegTypeName(*o.type);
-        if (!parsed || (*parsed != RegType::Sz && *parsed != RegType::ExpandSz && *parsed != RegType::MultiSz &&
-                        *parsed != RegType::Dword && *parsed != RegType::Qword && *parsed != RegType::Binary &&
-                        *parsed != RegType::None)) {
+        if (!parsed ||
+            (*parsed != RegType::Sz && *parsed != RegType::ExpandSz &&
+             *parsed != RegType::MultiSz && *parsed != RegType::Dword &&
+             *parsed != RegType::Qword && *parsed != RegType::Binary && *parsed != RegType::None)) {
             error = "unsupported type \"" + *o.type + "\"";
             return false;
         }
@@ -413,7 +424,8 @@ int Add(const Options& o) {
         const std::u16string name = U16(o.valueName.value_or(""));
         RegValueEntry existing;
         if (!o.force && key.GetValue(name, existing) == WinError::Success &&
-            !Confirm("Value " + (name.empty() ? std::string("(Default)") : U8(name)) + " exists, overwrite")) {
+            !Confirm("Value " + (name.empty() ? std::string("(Default)") : U8(name)) +
+                     " exists, overwrite")) {
             return Fail("the value exists; give /f to overwrite it");
         }
         if (const WinError e = key.SetValue(name, type, bytes); e != WinError::Success) {
@@ -436,20 +448,24 @@ int Delete(const Options& o) {
     }
     const std::string shown = Shown(hive, path);
     RegKey key;
-    if (const WinError e = RegKey::Open(hive, path, RegAccess::All, o.view, key); e != WinError::Success) {
-        return Fail(e == WinError::FileNotFound
-                        ? "ERROR: The system was unable to find the specified registry key or value."
-                        : WinErrorMessage(e));
+    if (const WinError e = RegKey::Open(hive, path, RegAccess::All, o.view, key);
+        e != WinError::Success) {
+        return Fail(
+            e == WinError::FileNotFound
+                ? "ERROR: The system was unable to find the specified registry key or value."
+                : WinErrorMessage(e));
     }
     if (o.valueName) {
         const std::u16string name = U16(*o.valueName);
-        if (!o.force && !Confirm("Delete the registry value " + (name.empty() ? std::string("(Default)") : U8(name)))) {
+        if (!o.force && !Confirm("Delete the registry value " +
+                                 (name.empty() ? std::string("(Default)") : U8(name)))) {
             return Fail("not deleted; give /f to delete without asking");
         }
         if (const WinError e = key.DeleteValue(name); e != WinError::Success) {
-            return Fail(e == WinError::FileNotFound
-                            ? "ERROR: The system was unable to find the specified registry key or value."
-                            : WinErrorMessage(e));
+            return Fail(
+                e == WinError::FileNotFound
+                    ? "ERROR: The system was unable to find the specified registry key or value."
+                    : WinErrorMessage(e));
         }
     } else if (o.allValues) {
         if (!o.force && !Confirm("Delete all values under the registry key " + shown)) {
@@ -470,7 +486,8 @@ int Delete(const Options& o) {
             return Fail("not deleted; give /f to delete without asking");
         }
         key.Close();
-        if (const WinError e = DeleteKey(hive, path, o.view, DeleteMode::Tree); e != WinError::Success) {
+        if (const WinError e = DeleteKey(hive, path, o.view, DeleteMode::Tree);
+            e != WinError::Success) {
             return Fail(WinErrorMessage(e));
         }
     }
@@ -505,14 +522,16 @@ int Export(const Options& o) {
         return Fail(error);
     }
     const std::string& file = o.positional[1];
-    if (!o.overwrite && ::access(file.c_str(), F_OK) == 0 && !Confirm("File " + file + " already exists. Overwrite")) {
+    if (!o.overwrite && ::access(file.c_str(), F_OK) == 0 &&
+        !Confirm("File " + file + " already exists. Overwrite")) {
         return Fail(file + " exists; give /y to overwrite it");
     }
     std::string text;
     if (const WinError e = ExportRegText(hive, path, o.view, text); e != WinError::Success) {
-        return Fail(e == WinError::FileNotFound
-                        ? "ERROR: The system was unable to find the specified registry key or value."
-                        : WinErrorMessage(e));
+        return Fail(
+            e == WinError::FileNotFound
+                ? "ERROR: The system was unable to find the specified registry key or value."
+                : WinErrorMessage(e));
     }
     if (const int err = ReplaceHostFile(file, text); err != 0) {
         return Fail("cannot write " + file + ": " + std::strerror(err));
@@ -543,11 +562,16 @@ int RunReg(const Args& all) {
     if (!ParseOptions(command, args, options, error)) {
         return Fail(error);
     }
-    if (command == "query") return Query(options);
-    if (command == "add") return Add(options);
-    if (command == "delete") return Delete(options);
-    if (command == "import") return Import(options);
-    if (command == "export") return Export(options);
+    if (command == "query")
+        return Query(options);
+    if (command == "add")
+        return Add(options);
+    if (command == "delete")
+        return Delete(options);
+    if (command == "import")
+        return Import(options);
+    if (command == "export")
+        return Export(options);
     return Fail("unknown reg command \"" + all[0] + "\" (query, add, delete, import or export)");
 }
 

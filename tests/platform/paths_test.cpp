@@ -83,7 +83,8 @@ TEST(Paths, DriveLettersMapToTheirFolders) {
 }
 
 TEST(Paths, HostPathsGetTheMostSpecificDrive) {
-    ProfileFixture profile({.drivesIni = "[C]\npath=drive_c\n[D]\npath=drive_c/data\n[Z]\npath=/\ntype=remote\n"});
+    ProfileFixture profile(
+        {.drivesIni = "[C]\npath=drive_c\n[D]\npath=drive_c/data\n[Z]\npath=/\ntype=remote\n"});
     const std::string c = profile.DriveC().string();
     EXPECT_EQ(ToWindowsPath(c + "/Windows/System32"), u"C:\\Windows\\System32");
     EXPECT_EQ(ToWindowsPath(c + "/data/sub/file.txt"), u"D:\\sub\\file.txt");

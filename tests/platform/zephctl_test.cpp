@@ -23,8 +23,8 @@ struct CommandRun {
 };
 
 CommandRun Zephctl(const ProfileFixture& profile, const std::string& args) {
-    const std::string command = "ZEPH_PREFIX='" + profile.Root().string() + "' '" ZEPHCTL "' " + args +
-                                " </dev/null 2>&1";
+    const std::string command =
+        "ZEPH_PREFIX='" + profile.Root().string() + "' '" ZEPHCTL "' " + args + " </dev/null 2>&1";
     CommandRun run;
     FILE* pipe = ::popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -48,12 +48,20 @@ TEST(Zephctl, RegAddQueryDeleteLikeRegExe) {
         int code;
         std::string output;  // a part of it
     } steps[] = {
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v uninstall_count /t REG_DWORD /d 0x10 /reg:32", 0,
-         "The operation completed successfully."},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' -V ProgramPath -D 'C:\\Program Files\\Zeph' /reg:32", 0, ""},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v list /t REG_MULTI_SZ /s , /d a,b /reg:32", 0, ""},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v blob /t REG_BINARY /d 0aFF /reg:32", 0, ""},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v big /t REG_QWORD /d 18446744073709551615 /reg:32", 0, ""},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v uninstall_count /t REG_DWORD /d 0x10 "
+         "/reg:32",
+         0, "The operation completed successfully."},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' -V ProgramPath -D 'C:\\Program "
+         "Files\\Zeph' /reg:32",
+         0, ""},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v list /t REG_MULTI_SZ /s , /d a,b "
+         "/reg:32",
+         0, ""},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v blob /t REG_BINARY /d 0aFF /reg:32", 0,
+         ""},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v big /t REG_QWORD /d "
+         "18446744073709551615 /reg:32",
+         0, ""},
         {"reg query 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /reg:32", 0,
          "HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Antivirus\n"
          "    uninstall_count    REG_DWORD    0x10\n"
@@ -63,13 +71,17 @@ TEST(Zephctl, RegAddQueryDeleteLikeRegExe) {
          "    big    REG_QWORD    0xffffffffffffffff\n"},
         // 64-bit reg.exe: the 32-bit program's key is under Wow6432Node.
         {"reg query 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus'", 1, "unable to find"},
-        {"reg query 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Tarnwell' /s", 0, "End of search: 5 match(es) found."},
+        {"reg query 'HKEY_LOCAL_MACHINE\\SOFTWARE\\Wow6432Node\\Tarnwell' /s", 0,
+         "End of search: 5 match(es) found."},
         {"reg query 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v Nope /reg:32", 1, "unable to find"},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v uninstall_count /t REG_DWORD /d 5 /reg:32", 1,
-         "give /f to overwrite"},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v uninstall_count /t REG_DWORD /d 4294967296 /f /reg:32", 1,
-         "is not a 32-bit number"},
-        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v b /t REG_BINARY /d abc /reg:32", 1, "even number"},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v uninstall_count /t REG_DWORD /d 5 "
+         "/reg:32",
+         1, "give /f to overwrite"},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v uninstall_count /t REG_DWORD /d "
+         "4294967296 /f /reg:32",
+         1, "is not a 32-bit number"},
+        {"reg add 'HKLM\\SOFTWARE\\Tarnwell\\Antivirus' /v b /t REG_BINARY /d abc /reg:32", 1,
+         "even number"},
         {"reg add 'HKLM\\SOFTWARE\\X' /v v /t REG_LINK /d x", 1, "unsupported type"},
         {"reg add 'HKXX\\SOFTWARE' /v v /d x", 1, "must start with HKLM"},
         {"reg add 'HKLM\\SOFTWARE\\X' /q", 1, "unknown option /q"},
@@ -90,21 +102,23 @@ TEST(Zephctl, RegAddQueryDeleteLikeRegExe) {
 
 TEST(Zephctl, RegImportAndExport) {
     ProfileFixture profile;
-    const auto file = profile.Scratch().Write("in.reg",
-                                              "Windows Registry Editor Version 5.00\n\n"
-                                              "[HKEY_CLASSES_ROOT\\CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}]\n"
-                                              "\"did\"=\"ABC\"\n");
+    const auto file = profile.Scratch().Write(
+        "in.reg",
+        "Windows Registry Editor Version 5.00\n\n"
+        "[HKEY_CLASSES_ROOT\\CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}]\n"
+        "\"did\"=\"ABC\"\n");
     CommandRun run = Zephctl(profile, "reg import '" + file.string() + "' /reg:32");
     ASSERT_EQ(run.code, 0) << run.out;
     RegKey key;
-    ASSERT_EQ(RegKey::Open(Hive::ClassesRoot, u"CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}", RegAccess::Read,
-                           RegView::Default, key),
+    ASSERT_EQ(RegKey::Open(Hive::ClassesRoot, u"CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}",
+                           RegAccess::Read, RegView::Default, key),
               WinError::Success);
     EXPECT_EQ(key.ReadString(u"did"), u"ABC");
 
     const auto out = profile.Scratch().Path() / "out.reg";
-    run = Zephctl(profile, "reg export 'HKCR\\Wow6432Node\\CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}' '" +
-                               out.string() + "'");
+    run = Zephctl(
+        profile, "reg export 'HKCR\\Wow6432Node\\CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}' '" +
+                     out.string() + "'");
     ASSERT_EQ(run.code, 0) << run.out;
     EXPECT_EQ(zeph::test::ReadFile(out),
               "Windows Registry Editor Version 5.00\n\n"
@@ -114,7 +128,8 @@ TEST(Zephctl, RegImportAndExport) {
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.out.find("give /y"), std::string::npos) << run.out;
 
-    const auto bad = profile.Scratch().Write("bad.reg", "Windows Registry Editor Version 5.00\n[HKCU\\A]\nnonsense\n");
+    const auto bad = profile.Scratch().Write(
+        "bad.reg", "Windows Registry Editor Version 5.00\n[HKCU\\A]\nnonsense\n");
     run = Zephctl(profile, "reg import '" + bad.string() + "'");
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.out.find("bad.reg: line 3:"), std::string::npos) << run.out;
@@ -122,8 +137,10 @@ TEST(Zephctl, RegImportAndExport) {
 
 TEST(Zephctl, PrefixInitShowAndReboot) {
     ProfileFixture profile;
-    CommandRun run = Zephctl(profile, "prefix init --version 6.1.7601 --service-pack 1 --arch x86 --computer-name LAB "
-                               "--drive 'E=usb,removable,,300'");
+    CommandRun run =
+        Zephctl(profile,
+                "prefix init --version 6.1.7601 --service-pack 1 --arch x86 --computer-name LAB "
+                "--drive 'E=usb,removable,,300'");
     ASSERT_EQ(run.code, 0) << run.out;
     profile.Reopen();
     EXPECT_EQ(GetOsVersion().build, 7601u);
@@ -139,12 +156,14 @@ TEST(Zephctl, PrefixInitShowAndReboot) {
     ASSERT_EQ(MoveFile(u"C:\\kinsttemp", u"", MoveFlags::DelayUntilReboot), WinError::Success);
     ASSERT_EQ(MoveFile(u"C:\\missing.txt", u"", MoveFlags::DelayUntilReboot), WinError::Success);
     RegKey runOnce;
-    ASSERT_EQ(RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-                             RegView::Default, runOnce),
-              WinError::Success);
+    ASSERT_EQ(
+        RegKey::Create(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                       RegView::Default, runOnce),
+        WinError::Success);
     ASSERT_EQ(runOnce.SetString(u"TAV7NEEDREBOOT", u"x"), WinError::Success);
     run = Zephctl(profile, "prefix show");
-    EXPECT_NE(run.out.find("at the next restart: 2 operations\n  delete C:\\kinsttemp\n"), std::string::npos)
+    EXPECT_NE(run.out.find("at the next restart: 2 operations\n  delete C:\\kinsttemp\n"),
+              std::string::npos)
         << run.out;
 
     run = Zephctl(profile, "prefix reboot");
@@ -165,7 +184,8 @@ TEST(Zephctl, PrefixInitShowAndReboot) {
     run = Zephctl(profile, "prefix init --computer-name X");
     EXPECT_EQ(run.code, 1);
     EXPECT_NE(run.out.find("drives.ini:3: type:"), std::string::npos) << run.out;
-    EXPECT_EQ(zeph::test::ReadFile(profile.Root() / "drives.ini"), "[C]\npath=drive_c\ntype=floppy\n");
+    EXPECT_EQ(zeph::test::ReadFile(profile.Root() / "drives.ini"),
+              "[C]\npath=drive_c\ntype=floppy\n");
 }
 
 }  // namespace
