@@ -717,6 +717,13 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
     }
     for (DriveSpec drive : changes.drives) {
         drive.letter = AsciiToUpper(drive.letter);
+        if (drive.hostPath.empty() || drive.hostPath.front() != '/') {
+            drive.hostPath = profile->m_root + "/" + drive.hostPath;
+        }
+        drive.hostPath = std::filesystem::path(drive.hostPath).lexically_normal().string();
+        while (drive.hostPath.size() > 1 && drive.hostPath.back() == '/') {
+            drive.hostPath.pop_back();
+        }
         std::erase_if(drives, [&](const DriveSpec& d) { return d.letter == drive.letter; });
         drives.push_back(drive);
     }

@@ -173,7 +173,7 @@ struct ProfileChanges {
     std::optional<uint32_t> ansiCodePage;
     std::optional<uint32_t> sessionId;
     std::optional<int64_t> tickOriginMs;
-    std::vector<DriveSpec> drives;        // added or replaced
+    std::vector<DriveSpec> drives;        // added or replaced; a relative hostPath is in the profile
     std::vector<char16_t> removedDrives;  // letters
 };
 

@@ -78,8 +78,7 @@ std::string ProfileRoot(Args& args) {
 }
 
 // "D=/mnt/usb,removable,usb,2048"
-bool ParseDrive(const std::string& spec, const std::string& root, DriveSpec& drive,
-                std::string& error) {
+bool ParseDrive(const std::string& spec, DriveSpec& drive, std::string& error) {
     if (spec.size() < 3 || spec[1] != '=' ||
         !((spec[0] >= 'A' && spec[0] <= 'Z') || (spec[0] >= 'a' && spec[0] <= 'z'))) {
         error = "--drive wants L=PATH[,TYPE[,BUS[,FREE_MB]]], not \"" + spec + "\"";
@@ -100,7 +99,7 @@ bool ParseDrive(const std::string& spec, const std::string& root, DriveSpec& dri
         error = "--drive " + spec + ": the host folder is missing";
         return false;
     }
-    drive.hostPath = parts[0][0] == '/' ? parts[0] : root + "/" + parts[0];
+    drive.hostPath = parts[0];  // a relative folder is inside the profile
     drive.type = DriveType::Fixed;
     if (parts.size() > 1 && !parts[1].empty()) {
         const auto type = ParseDriveType(parts[1]);
@@ -208,7 +207,7 @@ int Init(Args args) {
     while (TakeOption(args, "--drive", value)) {
         DriveSpec drive;
         std::string error;
-        if (!ParseDrive(value, root, drive, error)) {
+        if (!ParseDrive(value, drive, error)) {
             return Fail(error);
         }
         changes.drives.push_back(drive);

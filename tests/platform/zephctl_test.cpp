@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "base/strings.h"
@@ -143,6 +144,8 @@ TEST(Zephctl, PrefixInitShowAndReboot) {
                 "--drive 'E=usb,removable,,300'");
     ASSERT_EQ(run.code, 0) << run.out;
     profile.Reopen();
+    EXPECT_EQ(profile.Profile().FindDrive(u'E')->hostPath, (profile.Root() / "usb").string());
+    EXPECT_TRUE(std::filesystem::is_directory(profile.Root() / "usb"));
     EXPECT_EQ(GetOsVersion().build, 7601u);
     EXPECT_FALSE(Is64BitSystem());
     run = Zephctl(profile, "prefix show");
