@@ -84,8 +84,8 @@ bool ThreadIsAlive(uint32_t tid) {
     }
     // A process that ended but was not reaped yet still answers kill().
     std::string stat;
-    if (ReadHostFile("/proc/" + std::to_string(tid) + "/stat", stat) != 0) {
-        return errno == EACCES;
+    if (const int err = ReadHostFile("/proc/" + std::to_string(tid) + "/stat", stat); err != 0) {
+        return err == EACCES;
     }
     const size_t close = stat.rfind(')');
     if (close == std::string::npos || close + 2 >= stat.size()) {
