@@ -17,6 +17,10 @@ namespace zeph::net {
 // that sends more cannot make the installer's memory grow without bound.
 inline constexpr size_t kMaxReplyBytes = 32 * 1024 * 1024;
 
+// libcurl's receive buffer for file downloads: larger than its 16 KiB
+// default, so that a file is written in fewer, larger pieces.
+inline constexpr long kReceiveBuffer = 512 * 1024;
+
 // curl_easy_init after libcurl's global set-up, which runs once per process
 // whatever thread comes first. Null when libcurl cannot make a handle. The
 // handle uses no proxy (not even one from the environment) until ApplyProxy

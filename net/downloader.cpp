@@ -9,10 +9,6 @@
 namespace zeph::net {
 namespace {
 
-// libcurl's receive buffer: larger than its 16 KiB default, so that a file
-// is written in fewer, larger pieces.
-constexpr long kReceiveBuffer = 512 * 1024;
-
 size_t SinkWrite(char* data, size_t size, size_t count, void* sink) {
     const size_t n = size * count;
     // A short count makes libcurl abort with CURLE_WRITE_ERROR.

@@ -114,7 +114,8 @@ int ExecuteDownload(DownloadTask& task, long& httpStatus, long timeoutSeconds) {
         .Long(CURLOPT_NOSIGNAL, 1)
         .Write(TaskWrite, &task)
         .Progress(TaskProgress, &task)
-        .Offset(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(task.currentSize));
+        .Offset(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(task.currentSize))
+        .Long(CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (options.Result() != CURLE_OK) {
         return options.Result();
     }
