@@ -66,7 +66,7 @@ public:
     WinError Terminate();
 
 private:
-    friend WinError StartProcess(std::u16string_view, const StartOptions&, Process&);
+    friend void AdoptProcess(int pid, Process& out);
     bool Reap(bool block);
 
     int m_pid = 0;

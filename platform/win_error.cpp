@@ -44,6 +44,7 @@ std::string WinErrorMessage(WinError error) {
         case WinError::MoreData: return "More data is available.";
         case WinError::WaitTimeout: return "The wait operation timed out.";
         case WinError::NoMoreItems: return "No more data is available.";
+        case WinError::DirectoryInvalid: return "The directory name is invalid.";
         case WinError::NotOwner: return "Attempt to release mutex not owned by caller.";
         case WinError::TooManyPosts: return "Too many posts were made to a semaphore.";
         case WinError::RegistryCorrupt: return "The registry hive file is damaged.";

@@ -45,6 +45,7 @@ enum class WinError : uint32_t {
     MoreData = 234,
     WaitTimeout = 258,
     NoMoreItems = 259,
+    DirectoryInvalid = 267,
     NotOwner = 288,
     TooManyPosts = 298,
     RegistryCorrupt = 1015,
