@@ -79,7 +79,9 @@ long StatusKiB(const char* field) {
 }
 
 // Lets VmHWM start again from the current size.
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 template <typename Fn>
 double Seconds(Fn&& fn) {
@@ -136,7 +138,12 @@ void BM_DownloadUrlToFile(benchmark::State& state) {
                zeph::net::DownloadCode::Ok;
     });
 }
-BENCHMARK(BM_DownloadUrlToFile)->Arg(64)->Arg(512)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DownloadUrlToFile)
+    ->Arg(64)
+    ->Arg(512)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 void BM_KCurlDownloader(benchmark::State& state) {
     Compare(state, [](const std::string& url, const std::u16string& path) {
@@ -145,6 +152,11 @@ void BM_KCurlDownloader(benchmark::State& state) {
                zeph::net::DownloadCode::Ok;
     });
 }
-BENCHMARK(BM_KCurlDownloader)->Arg(64)->Arg(512)->Iterations(3)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KCurlDownloader)
+    ->Arg(64)
+    ->Arg(512)
+    ->Iterations(3)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -36,8 +36,9 @@ int TaskProgress(void* context, curl_off_t total, curl_off_t now, curl_off_t, cu
     if (task->callback == nullptr) {
         return 0;
     }
-    const double fraction =
-        static_cast<double>(total) > 1e-6 ? static_cast<double>(now) / static_cast<double>(total) : 0.0;
+    const double fraction = static_cast<double>(total) > 1e-6
+                                ? static_cast<double>(now) / static_cast<double>(total)
+                                : 0.0;
     return task->callback->OnProgress(task->totalLength, fraction, 0);
 }
 
