@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "net/easy_handle.h"
+
 namespace zeph::net {
 
 // Replies kept in memory (small requests, header text) stop here: a server
@@ -27,10 +29,6 @@ inline constexpr long kReceiveBuffer = 512 * 1024;
 // sets one, and no signals.
 CURL* NewEasyHandle();
 
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
 // A curl_slist of request header lines, freed with the object.
 class HeaderList {

@@ -4,6 +4,7 @@
 #include "base/ascii.h"
 #include "base/log.h"
 #include "base/strings.h"
+#include "net/curl_easy.h"
 #include "net/proxy.h"
 
 namespace zeph::net {

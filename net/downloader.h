@@ -8,8 +8,6 @@
 // their progress callback on it; nothing here starts a thread.
 #pragma once
 
-#include <curl/curl.h>
-
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/curl_easy.h"
+#include "net/easy_handle.h"
 #include "platform/files.h"
 #include "platform/win_error.h"
 

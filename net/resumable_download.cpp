@@ -3,6 +3,7 @@
 #include "base/ascii.h"
 #include "base/log.h"
 #include "base/numbers.h"
+#include "net/curl_easy.h"
 #include "net/downloader.h"
 #include "platform/clock.h"
 

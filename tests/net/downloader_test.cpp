@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "net/curl_easy.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
