@@ -79,27 +79,34 @@ bool ApplyEndpointsFile(const std::string& hostPath, Endpoints& base, std::strin
     return true;
 }
 
+Endpoints EndpointsFromEnvironment(std::vector<std::string>& messages) {
+    Endpoints table = BuiltInEndpoints();
+    const char* file = std::getenv("ZEPH_ENDPOINTS");
+    if (file == nullptr || *file == '\0') {
+        return table;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!ApplyEndpointsFile(file, table, error, warnings)) {
+        messages.push_back("ZEPH_ENDPOINTS: " + error + "; using the built-in servers");
+        return BuiltInEndpoints();
+    }
+    for (const std::string& warning : warnings) {
+        messages.push_back("ZEPH_ENDPOINTS: " + warning);
+    }
+    return table;
+}
+
 const Endpoints& GetEndpoints() {
     ProcessTable& process = Process();
     std::call_once(process.loaded, [&] {
-        process.table = BuiltInEndpoints();
-        const char* file = std::getenv("ZEPH_ENDPOINTS");
-        if (file == nullptr || *file == '\0') {
-            return;
+        std::vector<std::string> messages;
+        process.table = EndpointsFromEnvironment(messages);
+        // The logger may not run yet; an operator must still learn that the
+        // servers asked for are not the ones used.
+        for (const std::string& message : messages) {
+            std::fprintf(stderr, "%s\n", message.c_str());
         }
-        std::string error;
-        std::vector<std::string> warnings;
-        Endpoints table = BuiltInEndpoints();
-        if (!ApplyEndpointsFile(file, table, error, warnings)) {
-            // The logger may not run yet; an operator must still learn that
-            // the built-in servers are used instead of the ones asked for.
-            std::fprintf(stderr, "ZEPH_ENDPOINTS: %s; using the built-in servers\n", error.c_str());
-            return;
-        }
-        for (const std::string& warning : warnings) {
-            std::fprintf(stderr, "ZEPH_ENDPOINTS: %s\n", warning.c_str());
-        }
-        process.table = std::move(table);
     });
     return process.table;
 }
@@ -118,8 +125,12 @@ std::u16string ConfigDocumentUrl(int32_t companyId, int32_t trynoId, int32_t sce
                 FormatW(u"/seminstall/%d/%s.xml?time=%d", companyId, tryno.c_str(), unixTime));
 }
 
-std::u16string PartnerOfferUrl() { return Http(GetEndpoints().config, u"/aldconfig/qqpcmgr.dat"); }
-std::u16string AreaListUrl() { return Http(GetEndpoints().config, u"/aldconfig/area.dat"); }
+std::u16string PartnerOfferUrl() {
+    return Http(GetEndpoints().config, u"/aldconfig/qqpcmgr.dat");
+}
+std::u16string AreaListUrl() {
+    return Http(GetEndpoints().config, u"/aldconfig/area.dat");
+}
 std::u16string PopupPictureUrl() {
     return Http(GetEndpoints().config, u"/aldconfig/resource.png");
 }
@@ -130,7 +141,9 @@ std::u16string SoftDetailUrl(std::u16string_view softId) {
                 FormatW(u"/softmgr_v2/softdetail/%s.json?ver=1", id.c_str()));
 }
 
-std::u16string UpdateDocumentUrl() { return Http(GetEndpoints().update, u"/defend/o1/jcqgx.ini"); }
+std::u16string UpdateDocumentUrl() {
+    return Http(GetEndpoints().update, u"/defend/o1/jcqgx.ini");
+}
 
 std::u16string ScreenPictureUrl(ScreenPicture kind, int32_t trynoId) {
     const char16_t* pattern = u"/sem/installer/%d.png";
@@ -147,9 +160,15 @@ std::array<std::u16string, 3> CityInfoUrls() {
     return {Http(e.city1, u"/cityinfo"), Http(e.city2, u"/cityinfo"), Http(e.city3, u"/cityinfo")};
 }
 
-std::u16string CityIdUrl() { return Http(GetEndpoints().cityid, u"/ip/cityid"); }
-std::u16string TelemetryUrl() { return Http(GetEndpoints().telemetry, u"/c/"); }
-std::u16string ProbeHost() { return GetEndpoints().probe; }
+std::u16string CityIdUrl() {
+    return Http(GetEndpoints().cityid, u"/ip/cityid");
+}
+std::u16string TelemetryUrl() {
+    return Http(GetEndpoints().telemetry, u"/c/");
+}
+std::u16string ProbeHost() {
+    return GetEndpoints().probe;
+}
 
 std::u16string WebsitePageUrl(std::u16string_view path) {
     std::u16string url = GetEndpoints().website;

@@ -3,6 +3,7 @@
 #include "base/ascii.h"
 #include "base/log.h"
 #include "base/numbers.h"
+#include "net/curl_easy.h"
 #include "net/downloader.h"
 #include "platform/clock.h"
 
@@ -16,6 +17,13 @@ constexpr size_t kMaxHeaderText = 1024 * 1024;
 size_t TaskWrite(char* data, size_t size, size_t count, void* context) {
     auto* task = static_cast<DownloadTask*>(context);
     const size_t n = size * count;
+    // An error page (a 503 between two good attempts, say) is no part of the
+    // file: written at the resume offset it would corrupt it.
+    long status = 0;
+    curl_easy_getinfo(task->curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200 && status != 206) {
+        return n;
+    }
     size_t written = 0;
     const platform::WinError error = task->file.Write(data, n, &written);
     task->currentSize += static_cast<int64_t>(written);
@@ -29,8 +37,9 @@ int TaskProgress(void* context, curl_off_t total, curl_off_t now, curl_off_t, cu
     if (task->callback == nullptr) {
         return 0;
     }
-    const double fraction =
-        static_cast<double>(total) > 1e-6 ? static_cast<double>(now) / static_cast<double>(total) : 0.0;
+    const double fraction = static_cast<double>(total) > 1e-6
+                                ? static_cast<double>(now) / static_cast<double>(total)
+                                : 0.0;
     return task->callback->OnProgress(task->totalLength, fraction, 0);
 }
 
@@ -107,7 +116,8 @@ int ExecuteDownload(DownloadTask& task, long& httpStatus, long timeoutSeconds) {
         .Long(CURLOPT_NOSIGNAL, 1)
         .Write(TaskWrite, &task)
         .Progress(TaskProgress, &task)
-        .Offset(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(task.currentSize));
+        .Offset(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(task.currentSize))
+        .Long(CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (options.Result() != CURLE_OK) {
         return options.Result();
     }
