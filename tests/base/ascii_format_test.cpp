@@ -67,3 +67,25 @@ TEST(Format, WideFormattingFollowsWindowsConventions) {
 
 }  // namespace
 }  // namespace zeph
+
+#include "base/log.h"
+#include "tests/support/log_capture.h"
+
+namespace zeph {
+namespace {
+
+TEST(Log, GoesToTheRegisteredSinkOnly) {
+    Log("dropped %d", 1);  // no sink: nothing happens
+    {
+        test::LogCapture capture;
+        Log("DownloadControl -- ExE CurlCode = %d, Count = %d", 28, 3);
+        Log("%s", "中文");
+        EXPECT_EQ(capture.Lines(),
+                  (std::vector<std::string>{"DownloadControl -- ExE CurlCode = 28, Count = 3",
+                                            "中文"}));
+    }
+    EXPECT_EQ(GetLogSink(), nullptr);
+}
+
+}  // namespace
+}  // namespace zeph
