@@ -2,6 +2,7 @@
 #include "ui/bk_pos.h"
 
 #include "base/numbers.h"
+#include "ui/notation.h"
 
 namespace zeph::ui {
 
@@ -31,7 +32,7 @@ BkPos ParsePos(std::string_view text, int (*scale)(int)) {
             heightMark = true;
             item.remove_prefix(1);
         }
-        it.value = Atoi(item);
+        it.value = ClampCoordinate(Atoi(item));
         if (count == 2 && widthMark) {
             it.value += pos.item[0].value;
         }
@@ -50,7 +51,7 @@ BkPos ParsePos(std::string_view text, int (*scale)(int)) {
     pos.count = count;
     if (scale != nullptr) {
         for (int i = 0; i < count; ++i) {
-            pos.item[i].value = scale(pos.item[i].value);
+            pos.item[i].value = ClampCoordinate(scale(pos.item[i].value));
         }
     }
     return pos;

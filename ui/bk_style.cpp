@@ -49,12 +49,12 @@ AttrResult BkStyle::SetAttribute(std::string_view name, std::string_view value, 
     };
     for (const auto& f : kInts) {
         if (name == f.name) {
-            this->*f.field = ParseInt(value);
+            this->*f.field = ParseCoordinate(value);
             return AttrResult::Layout;
         }
     }
     if (name == "margin") {
-        xMargin = yMargin = ParseInt(value);
+        xMargin = yMargin = ParseCoordinate(value);
         return AttrResult::Layout;
     }
     if (name == "textmode") {

@@ -19,7 +19,7 @@ namespace {
 
 int IntAttribute(const tinyxml2::XMLElement* e, const char* name) {
     const char* v = e->Attribute(name);
-    return v != nullptr ? ParseInt(v) : 0;
+    return v != nullptr ? ParseCoordinate(v) : 0;
 }
 
 // Style bits the layer changes.

@@ -138,7 +138,7 @@ void CBkWindow::ReadSizeAttributes(const char* width, const char* height) {
         if (std::string_view(value) == "full") {
             return SizeMode::Full;
         }
-        const int n = ParseInt(value);
+        const int n = ParseCoordinate(value);
         if (n > 0) {
             fixed = n;
             return SizeMode::Fixed;

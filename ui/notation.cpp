@@ -1,12 +1,18 @@
 // Attribute value notations.
 #include "ui/notation.h"
 
+#include <algorithm>
+
 #include "base/numbers.h"
 #include "base/strings.h"
 
 namespace zeph::ui {
 
 int ParseInt(std::string_view text) { return Atoi(text); }
+
+int ClampCoordinate(int value) { return std::clamp(value, -kMaxCoordinate, kMaxCoordinate); }
+
+int ParseCoordinate(std::string_view text) { return ClampCoordinate(Atoi(text)); }
 
 Colorref ParseColor(std::string_view text) {
     if (text.empty()) {

@@ -14,6 +14,12 @@ using platform::kNoColor;
 // Decimal integers: leading blanks, an optional sign, digits; anything else
 // reads as 0.
 int ParseInt(std::string_view text);
+// Pixel distances from markup are kept within +-kMaxCoordinate, so that no
+// sum of positions, sizes and margins can overflow.
+inline constexpr int kMaxCoordinate = 1 << 20;
+int ClampCoordinate(int value);
+// ParseInt for a distance in pixels.
+int ParseCoordinate(std::string_view text);
 // RRGGBB, either case; each pair is read on its own and a pair with a
 // character that is not a hexadecimal digit (or cut short) reads as 0;
 // characters after the sixth are ignored. An empty value is no colour.

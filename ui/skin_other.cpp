@@ -69,7 +69,7 @@ AttrResult CBkImageSkin::SetAttribute(std::string_view name, std::string_view va
     } else if (name == "maskcolor") {
         m_maskColor = ParseColor(value);
     } else if (name == "subwidth") {
-        m_subWidth = ParseInt(value);
+        m_subWidth = ParseCoordinate(value);
     } else if (name == "stretch-x") {
         m_stretchX = ParseInt(value);
     } else if (name == "stretch-y") {
@@ -169,9 +169,9 @@ AttrResult CBkSkinImgFrame::SetAttribute(std::string_view name, std::string_view
     if (name == "crbg") {
         m_crBg = ParseColor(value);
     } else if (name == "left") {
-        m_edgeX = ParseInt(value);
+        m_edgeX = ParseCoordinate(value);
     } else if (name == "top") {
-        m_edgeY = ParseInt(value);
+        m_edgeY = ParseCoordinate(value);
     } else if (name == "part") {
         static constexpr std::pair<std::string_view, Part> kParts[] = {
             {"all", Part::All},   {"top", Part::Top},       {"middle", Part::Middle}, {"bottom", Part::Bottom},
@@ -226,7 +226,7 @@ void CBkSkinImgFrame::DrawStretched(platform::DeviceContext& dc, const Rect& rec
 
 AttrResult CBkSkinImgHorzExtend::SetAttribute(std::string_view name, std::string_view value, bool loading) {
     if (name == "left") {
-        m_fixed = ParseInt(value);
+        m_fixed = ParseCoordinate(value);
         return AttrResult::Layout;
     }
     return CBkImageSkin::SetAttribute(name, value, loading);
@@ -308,7 +308,7 @@ AttrResult CBkSkinGradation::SetAttribute(std::string_view name, std::string_vie
     } else if (name == "to") {
         m_to = ParseColor(value);
     } else if (name == "size") {
-        m_size = ParseInt(value);
+        m_size = ParseCoordinate(value);
     } else if (name == "direction") {
         if (value == "horz") {
             m_vertical = false;

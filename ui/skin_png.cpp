@@ -57,7 +57,7 @@ AttrResult CBkPngSkin::SetAttribute(std::string_view name, std::string_view valu
     };
     for (const auto& f : kFields) {
         if (name == f.name) {
-            this->*f.field = ParseInt(value);
+            this->*f.field = ParseCoordinate(value);
             return AttrResult::Layout;
         }
     }
@@ -201,9 +201,19 @@ void CBkPngSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int 
                      Rect::FromSize(a + ml, b + mt, w - ml - mr, h - mt - mb), opacity);
     } else if (m_middleTile != 0) {
         const int tile = iw - ml - mr;
-        const int end = a + w - mr;
-        for (int x = a + ml; tile > 0 && x < end; x += tile) {
-            const int part = std::min(tile, end - x);
+        int end = a + w - mr;
+        int x = a + ml;
+        if (tile > 0 && dc.WorldTransform().IsIdentity()) {
+            // Only the copies that can show: a narrow tile over a wide
+            // rectangle would otherwise mean a great many draws.
+            const Rect clip = dc.ClipBox();
+            if (clip.left > x) {
+                x += (clip.left - x) / tile * tile;
+            }
+            end = std::min(end, clip.right);
+        }
+        for (; tile > 0 && x < end; x += tile) {
+            const int part = std::min(tile, a + w - mr - x);
             Piece(dc, *bmp, ml, 0, part, rowHeight, x, b, part, rowHeight, opacity);
         }
     } else {
