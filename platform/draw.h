@@ -29,9 +29,15 @@ inline constexpr Colorref kNoColor = 0xFFFFFFFFu;
 constexpr Colorref MakeColorref(unsigned r, unsigned g, unsigned b) {
     return (r & 0xFF) | ((g & 0xFF) << 8) | ((b & 0xFF) << 16);
 }
-constexpr unsigned RedOf(Colorref c) { return c & 0xFF; }
-constexpr unsigned GreenOf(Colorref c) { return (c >> 8) & 0xFF; }
-constexpr unsigned BlueOf(Colorref c) { return (c >> 16) & 0xFF; }
+constexpr unsigned RedOf(Colorref c) {
+    return c & 0xFF;
+}
+constexpr unsigned GreenOf(Colorref c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr unsigned BlueOf(Colorref c) {
+    return (c >> 16) & 0xFF;
+}
 constexpr Argb ArgbFromColorref(Colorref c, unsigned alpha = 255) {
     return ((alpha & 0xFF) << 24) | (RedOf(c) << 16) | (GreenOf(c) << 8) | BlueOf(c);
 }
@@ -39,7 +45,7 @@ constexpr Argb ArgbFromColorref(Colorref c, unsigned alpha = 255) {
 class Font;
 
 class Bitmap {
-public:
+  public:
     // A fully transparent bitmap; sizes below 1 make an empty bitmap that
     // draws nothing and ignores drawing.
     Bitmap(int width, int height);
@@ -75,7 +81,7 @@ public:
     // The drawing library's surface; only for code inside platform/.
     void* NativeSurface() const { return m_surface; }
 
-private:
+  private:
     void* m_surface = nullptr;  // cairo_surface_t, owned
     int m_width = 0;
     int m_height = 0;
@@ -91,7 +97,9 @@ struct Pen {
 // Affine transform x' = m11 x + m21 y + dx, y' = m12 x + m22 y + dy.
 struct Transform {
     double m11 = 1, m12 = 0, m21 = 0, m22 = 1, dx = 0, dy = 0;
-    bool IsIdentity() const { return m11 == 1 && m12 == 0 && m21 == 0 && m22 == 1 && dx == 0 && dy == 0; }
+    bool IsIdentity() const {
+        return m11 == 1 && m12 == 0 && m21 == 0 && m22 == 1 && dx == 0 && dy == 0;
+    }
     friend bool operator==(const Transform&, const Transform&) = default;
 };
 
@@ -137,7 +145,7 @@ struct SizeF {
 };
 
 class DeviceContext {
-public:
+  public:
     explicit DeviceContext(Bitmap& target);
     ~DeviceContext();
     DeviceContext(const DeviceContext&) = delete;
@@ -206,7 +214,7 @@ public:
     // The drawing library's context; only for code inside platform/.
     void* NativeContext() const;
 
-private:
+  private:
     struct State;
     Bitmap& m_target;
     std::unique_ptr<State> m_state;

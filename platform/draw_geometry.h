@@ -36,7 +36,9 @@ struct Rect {
     Point TopLeft() const { return {left, top}; }
     // Empty when it holds no pixel (also when inverted).
     bool IsEmpty() const { return right <= left || bottom <= top; }
-    bool Contains(Point p) const { return p.x >= left && p.x < right && p.y >= top && p.y < bottom; }
+    bool Contains(Point p) const {
+        return p.x >= left && p.x < right && p.y >= top && p.y < bottom;
+    }
     bool Intersects(const Rect& o) const {
         return !IsEmpty() && !o.IsEmpty() && left < o.right && o.left < right && top < o.bottom &&
                o.top < bottom;
@@ -67,7 +69,7 @@ struct Rect {
 // A set of pixels as a list of rectangles (they may overlap). Enough for
 // invalid areas and clipping, which stay small.
 class Region {
-public:
+  public:
     Region() = default;
     explicit Region(const Rect& r) { Add(r); }
 
@@ -82,19 +84,28 @@ public:
     void IntersectWith(const Rect& r);
     const std::vector<Rect>& Rects() const { return m_rects; }
 
-private:
+  private:
     std::vector<Rect> m_rects;
 };
 
 // Packing of two 16-bit signed values, as message parameters carry points and
 // sizes.
 inline std::intptr_t MakeLParam(int lo, int hi) {
-    return static_cast<std::intptr_t>(static_cast<std::uint32_t>(
-        (static_cast<std::uint32_t>(hi & 0xFFFF) << 16) | (static_cast<std::uint32_t>(lo) & 0xFFFF)));
+    return static_cast<std::intptr_t>(
+        static_cast<std::uint32_t>((static_cast<std::uint32_t>(hi & 0xFFFF) << 16) |
+                                   (static_cast<std::uint32_t>(lo) & 0xFFFF)));
 }
-inline int LoWordSigned(std::intptr_t v) { return static_cast<std::int16_t>(v & 0xFFFF); }
-inline int HiWordSigned(std::intptr_t v) { return static_cast<std::int16_t>((v >> 16) & 0xFFFF); }
-inline unsigned LoWord(std::uintptr_t v) { return static_cast<unsigned>(v & 0xFFFF); }
-inline unsigned HiWord(std::uintptr_t v) { return static_cast<unsigned>((v >> 16) & 0xFFFF); }
+inline int LoWordSigned(std::intptr_t v) {
+    return static_cast<std::int16_t>(v & 0xFFFF);
+}
+inline int HiWordSigned(std::intptr_t v) {
+    return static_cast<std::int16_t>((v >> 16) & 0xFFFF);
+}
+inline unsigned LoWord(std::uintptr_t v) {
+    return static_cast<unsigned>(v & 0xFFFF);
+}
+inline unsigned HiWord(std::uintptr_t v) {
+    return static_cast<unsigned>((v >> 16) & 0xFFFF);
+}
 
 }  // namespace zeph::platform

@@ -52,8 +52,12 @@ cairo_font_options_t* MakeOptions(bool antialias) {
 
 }  // namespace
 
-PangoContext* MeasureContext() { return ThreadEngine().measure; }
-PangoContext* DrawContext() { return ThreadEngine().draw; }
+PangoContext* MeasureContext() {
+    return ThreadEngine().measure;
+}
+PangoContext* DrawContext() {
+    return ThreadEngine().draw;
+}
 
 const cairo_font_options_t* FontOptions(bool antialias) {
     static const cairo_font_options_t* smooth = MakeOptions(true);
@@ -78,7 +82,8 @@ PangoFontDescription* Describe(const FontDesc& desc, double pixelSize) {
     std::string families = Utf16ToUtf8(desc.face);
     families += kFallbackFamilies;
     pango_font_description_set_family(d, families.c_str());
-    pango_font_description_set_weight(d, static_cast<PangoWeight>(std::clamp(desc.weight, 100, 1000)));
+    pango_font_description_set_weight(d,
+                                      static_cast<PangoWeight>(std::clamp(desc.weight, 100, 1000)));
     pango_font_description_set_style(d, desc.italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
     pango_font_description_set_absolute_size(d, pixelSize * PANGO_SCALE);
     return d;
@@ -105,10 +110,11 @@ std::shared_ptr<const Font> Font::Create(const FontDesc& desc) {
         // A cell height: find the em size whose ascent + descent equals it.
         constexpr double kProbe = 100;
         PangoFontDescription* probe = Describe(desc, kProbe);
-        PangoFontMetrics* m = pango_context_get_metrics(font_internal::MeasureContext(), probe, nullptr);
-        const double cell =
-            static_cast<double>(pango_font_metrics_get_ascent(m) + pango_font_metrics_get_descent(m)) /
-            PANGO_SCALE;
+        PangoFontMetrics* m =
+            pango_context_get_metrics(font_internal::MeasureContext(), probe, nullptr);
+        const double cell = static_cast<double>(pango_font_metrics_get_ascent(m) +
+                                                pango_font_metrics_get_descent(m)) /
+                            PANGO_SCALE;
         pango_font_metrics_unref(m);
         pango_font_description_free(probe);
         if (cell > 0) {
@@ -122,11 +128,14 @@ std::shared_ptr<const Font> Font::Create(const FontDesc& desc) {
 Font::Font(const FontDesc& desc, void* native, double pixelSize)
     : m_desc(desc), m_native(native), m_pixelSize(pixelSize) {}
 
-Font::~Font() { pango_font_description_free(static_cast<PangoFontDescription*>(m_native)); }
+Font::~Font() {
+    pango_font_description_free(static_cast<PangoFontDescription*>(m_native));
+}
 
 Font::Metrics Font::GetMetrics() const {
-    PangoFontMetrics* m = pango_context_get_metrics(
-        font_internal::MeasureContext(), static_cast<const PangoFontDescription*>(m_native), nullptr);
+    PangoFontMetrics* m =
+        pango_context_get_metrics(font_internal::MeasureContext(),
+                                  static_cast<const PangoFontDescription*>(m_native), nullptr);
     Metrics out;
     out.ascent = PANGO_PIXELS_CEIL(pango_font_metrics_get_ascent(m));
     out.descent = PANGO_PIXELS_CEIL(pango_font_metrics_get_descent(m));

@@ -31,7 +31,7 @@ struct FontDesc {
 FontDesc DefaultGuiFontDesc();
 
 class Font {
-public:
+  public:
     // Nothing when the description cannot make a font (an absurd height).
     static std::shared_ptr<const Font> Create(const FontDesc& desc);
     ~Font();
@@ -54,7 +54,7 @@ public:
     // The pango font description; only for code inside platform/.
     const void* NativeDescription() const { return m_native; }
 
-private:
+  private:
     Font(const FontDesc& desc, void* native, double pixelSize);
     FontDesc m_desc;
     void* m_native = nullptr;  // PangoFontDescription*, owned

@@ -57,13 +57,15 @@ PreparedText Prepare(std::u16string_view text, TextSpec::Prefix prefix) {
     out.utf8 = Utf16ToUtf8(plain);
     if (prefix == TextSpec::Prefix::Process) {
         for (std::size_t mark : marks) {
-            const int start = static_cast<int>(Utf16ToUtf8(std::u16string_view(plain).substr(0, mark)).size());
+            const int start =
+                static_cast<int>(Utf16ToUtf8(std::u16string_view(plain).substr(0, mark)).size());
             std::size_t len = 1;
             if (mark + 1 < plain.size() && plain[mark] >= 0xD800 && plain[mark] <= 0xDBFF) {
                 len = 2;
             }
-            const int end = start + static_cast<int>(
-                                        Utf16ToUtf8(std::u16string_view(plain).substr(mark, len)).size());
+            const int end =
+                start +
+                static_cast<int>(Utf16ToUtf8(std::u16string_view(plain).substr(mark, len)).size());
             out.underlines.emplace_back(start, end);
         }
     }
@@ -99,7 +101,8 @@ void LayOut(Laid& laid, PangoContext* ctx, const Font& font, const PreparedText&
             const TextSpec& spec, double boxW, double boxH) {
     PangoLayout* layout = pango_layout_new(ctx);
     laid.layout = layout;
-    pango_layout_set_font_description(layout, static_cast<const PangoFontDescription*>(font.NativeDescription()));
+    pango_layout_set_font_description(
+        layout, static_cast<const PangoFontDescription*>(font.NativeDescription()));
     pango_layout_set_text(layout, text.utf8.data(), static_cast<int>(text.utf8.size()));
     PangoAttrList* attrs = pango_attr_list_new();
     if (font.Desc().underline) {
@@ -134,7 +137,8 @@ void LayOut(Laid& laid, PangoContext* ctx, const Font& font, const PreparedText&
         if (spec.ellipsis != Ellipsis::None) {
             // Wrapped text is cut with the ellipsis where the box ends;
             // unwrapped text gets one line per paragraph.
-            pango_layout_set_height(layout, (spec.wrap && boxH > 0) ? static_cast<int>(boxH * PANGO_SCALE) : -1);
+            pango_layout_set_height(
+                layout, (spec.wrap && boxH > 0) ? static_cast<int>(boxH * PANGO_SCALE) : -1);
         }
     }
 
@@ -181,8 +185,8 @@ struct Placement {
     double y = 0;
 };
 
-Placement Place(const Laid& laid, const TextSpec& spec, double boxX, double boxY, double boxW, double boxH,
-                bool verticalAlign) {
+Placement Place(const Laid& laid, const TextSpec& spec, double boxX, double boxY, double boxW,
+                double boxH, bool verticalAlign) {
     Placement p{boxX, boxY};
     if (!laid.widthBound) {
         const double w = laid.width;
@@ -214,8 +218,9 @@ Placement Place(const Laid& laid, const TextSpec& spec, double boxX, double boxY
 }
 
 void Render(cairo_t* cr, PangoContext* ctx, const Font& font, const PreparedText& text,
-            const TextSpec& spec, double boxX, double boxY, double boxW, double boxH, bool verticalAlign,
-            double r, double g, double b, double a, std::optional<Colorref> background) {
+            const TextSpec& spec, double boxX, double boxY, double boxW, double boxH,
+            bool verticalAlign, double r, double g, double b, double a,
+            std::optional<Colorref> background) {
     cairo_save(cr);
     pango_cairo_update_context(cr, ctx);
     pango_cairo_context_set_font_options(ctx, font_internal::FontOptions(spec.antialias));
@@ -245,11 +250,13 @@ void Render(cairo_t* cr, PangoContext* ctx, const Font& font, const PreparedText
 
 TextSpec FromDrawTextFlags(std::uint32_t format) {
     TextSpec spec;
-    spec.align = (format & dt::kCenter) ? Align::Center : (format & dt::kRight) ? Align::Far : Align::Near;
+    spec.align = (format & dt::kCenter)  ? Align::Center
+                 : (format & dt::kRight) ? Align::Far
+                                         : Align::Near;
     spec.singleLine = (format & dt::kSingleLine) != 0;
     // Vertical placement only applies to a single line.
     if (spec.singleLine) {
-        spec.lineAlign = (format & dt::kVCenter) ? Align::Center
+        spec.lineAlign = (format & dt::kVCenter)  ? Align::Center
                          : (format & dt::kBottom) ? Align::Far
                                                   : Align::Near;
     }
@@ -263,7 +270,8 @@ TextSpec FromDrawTextFlags(std::uint32_t format) {
     }
     spec.clip = (format & dt::kNoClip) == 0;
     if ((format & dt::kNoPrefix) == 0) {
-        spec.prefix = (format & dt::kHidePrefix) ? TextSpec::Prefix::Hide : TextSpec::Prefix::Process;
+        spec.prefix =
+            (format & dt::kHidePrefix) ? TextSpec::Prefix::Hide : TextSpec::Prefix::Process;
     }
     return spec;
 }
@@ -319,8 +327,9 @@ int DrawTextImpl(DeviceContext& dc, std::u16string_view text, Rect& rect, std::u
     PangoContext* ctx = font_internal::DrawContext();
     if (shadow) {
         const Colorref c = shadow->first;
-        Render(cr, ctx, font, prepared, spec, rect.left + shadow->second.x, rect.top + shadow->second.y,
-               boxW, boxH, true, RedOf(c) / 255.0, GreenOf(c) / 255.0, BlueOf(c) / 255.0, 1.0, std::nullopt);
+        Render(cr, ctx, font, prepared, spec, rect.left + shadow->second.x,
+               rect.top + shadow->second.y, boxW, boxH, true, RedOf(c) / 255.0, GreenOf(c) / 255.0,
+               BlueOf(c) / 255.0, 1.0, std::nullopt);
     }
     const Colorref c = dc.TextColor();
     Render(cr, ctx, font, prepared, spec, rect.left, rect.top, boxW, boxH, true, RedOf(c) / 255.0,
@@ -348,15 +357,17 @@ int DeviceContext::DrawShadowText(std::u16string_view text, Rect& rect, std::uin
 }
 
 void DeviceContext::DrawString(std::u16string_view text, const Font& font, double x, double y,
-                               double width, double height, const StringFormat& format, Argb color) {
+                               double width, double height, const StringFormat& format,
+                               Argb color) {
     TextSpec spec = FromStringFormat(format, width);
     if (width <= 0 || height <= 0) {
         spec.clip = false;
     }
     const PreparedText prepared = Prepare(text, TextSpec::Prefix::None);
-    Render(static_cast<cairo_t*>(NativeContext()), font_internal::DrawContext(), font, prepared, spec, x,
-           y, width, height, height > 0, ((color >> 16) & 0xFF) / 255.0, ((color >> 8) & 0xFF) / 255.0,
-           (color & 0xFF) / 255.0, ((color >> 24) & 0xFF) / 255.0, std::nullopt);
+    Render(static_cast<cairo_t*>(NativeContext()), font_internal::DrawContext(), font, prepared,
+           spec, x, y, width, height, height > 0, ((color >> 16) & 0xFF) / 255.0,
+           ((color >> 8) & 0xFF) / 255.0, (color & 0xFF) / 255.0, ((color >> 24) & 0xFF) / 255.0,
+           std::nullopt);
 }
 
 SizeF DeviceContext::MeasureString(std::u16string_view text, const Font& font, double width,

@@ -114,7 +114,9 @@ int WriteDue(bool force) {
     return wait;
 }
 
-void FlushSnapshots() { WriteDue(true); }
+void FlushSnapshots() {
+    WriteDue(true);
+}
 
 void NoteChanged(WindowHandle hwnd, bool closing) {
     Shots& s = TheShots();
@@ -145,9 +147,10 @@ namespace internal {
 namespace {
 
 class HeadlessBackend final : public Backend {
-public:
+  public:
     BackendKind Kind() const override { return BackendKind::Headless; }
-    bool CreateNative(WindowHandle, const std::u16string&, const Rect&, std::uint32_t, std::uint32_t) override {
+    bool CreateNative(WindowHandle, const std::u16string&, const Rect&, std::uint32_t,
+                      std::uint32_t) override {
         return true;
     }
     void DestroyNative(WindowHandle) override {}
@@ -158,7 +161,9 @@ public:
     void SetTopmost(WindowHandle, bool) override {}
     void Raise(WindowHandle) override {}
     void Present(WindowHandle, const Bitmap&, const Rect&) override {}
-    void ContentChanged(WindowHandle hwnd, bool closing) override { headless::NoteChanged(hwnd, closing); }
+    void ContentChanged(WindowHandle hwnd, bool closing) override {
+        headless::NoteChanged(hwnd, closing);
+    }
     void ShowCursor(CursorId) override {}
     void CaptureMouse(bool) override {}
     bool IsEventThread() const override { return false; }
@@ -173,7 +178,9 @@ public:
 
 }  // namespace
 
-std::unique_ptr<Backend> MakeHeadlessBackend() { return std::make_unique<HeadlessBackend>(); }
+std::unique_ptr<Backend> MakeHeadlessBackend() {
+    return std::make_unique<HeadlessBackend>();
+}
 
 }  // namespace internal
 

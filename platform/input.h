@@ -56,9 +56,9 @@ struct InputEvent {
     WindowHandle window = 0;
     Point screen;  // mouse position in screen coordinates
     MouseButton button = MouseButton::Left;
-    int wheelDelta = 0;       // multiples of 120 per notch
-    std::uint32_t key = 0;    // virtual key
-    char16_t character = 0;   // Char
+    int wheelDelta = 0;      // multiples of 120 per notch
+    std::uint32_t key = 0;   // virtual key
+    char16_t character = 0;  // Char
 };
 
 // Queues the event for the thread that owns its window. Returns false when

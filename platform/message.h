@@ -136,7 +136,8 @@ ThreadId GetCurrentThreadId();
 // Fails (false) for a window that does not exist. hwnd 0 posts a thread
 // message to the calling thread.
 bool PostMessage(WindowHandle hwnd, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
-bool PostThreadMessage(ThreadId thread, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);
+bool PostThreadMessage(ThreadId thread, std::uint32_t message, WParam wParam = 0,
+                       LParam lParam = 0);
 // Calls the window procedure and returns its result; 0 for a window that
 // does not exist or is destroyed before its thread takes the message.
 LResult SendMessage(WindowHandle hwnd, std::uint32_t message, WParam wParam = 0, LParam lParam = 0);

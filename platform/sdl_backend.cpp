@@ -93,7 +93,7 @@ SDL_HitTestResult HitTestThunk(SDL_Window*, const SDL_Point* area, void* data) {
 }
 
 class SdlBackend final : public Backend {
-public:
+  public:
     explicit SdlBackend(Uint32 wakeEvent) : m_wakeEvent(wakeEvent) {}
 
     ~SdlBackend() override {
@@ -106,8 +106,8 @@ public:
 
     BackendKind Kind() const override { return BackendKind::Sdl; }
 
-    bool CreateNative(WindowHandle hwnd, const std::u16string& title, const Rect& rect, std::uint32_t style,
-                      std::uint32_t exStyle) override {
+    bool CreateNative(WindowHandle hwnd, const std::u16string& title, const Rect& rect,
+                      std::uint32_t style, std::uint32_t exStyle) override {
         Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
         if (style & WS_THICKFRAME) {
             flags |= SDL_WINDOW_RESIZABLE;
@@ -119,8 +119,9 @@ public:
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
         }
         const std::string utf8 = Utf16ToUtf8(title);
-        SDL_Window* win = SDL_CreateWindow(utf8.c_str(), rect.left, rect.top, std::max(rect.Width(), 1),
-                                           std::max(rect.Height(), 1), flags);
+        SDL_Window* win =
+            SDL_CreateWindow(utf8.c_str(), rect.left, rect.top, std::max(rect.Width(), 1),
+                             std::max(rect.Height(), 1), flags);
         if (win == nullptr) {
             return false;
         }
@@ -247,7 +248,8 @@ public:
 
     void PumpEvents(int timeoutMs) override {
         SDL_Event ev;
-        bool got = timeoutMs > 0 ? SDL_WaitEventTimeout(&ev, timeoutMs) != 0 : SDL_PollEvent(&ev) != 0;
+        bool got =
+            timeoutMs > 0 ? SDL_WaitEventTimeout(&ev, timeoutMs) != 0 : SDL_PollEvent(&ev) != 0;
         while (got) {
             Handle(ev);
             got = SDL_PollEvent(&ev) != 0;
@@ -288,7 +290,7 @@ public:
         return hdpi / 96.0;
     }
 
-private:
+  private:
     SDL_Window* Find(WindowHandle hwnd) const {
         auto it = m_windows.find(hwnd);
         return it == m_windows.end() ? nullptr : it->second;
@@ -353,7 +355,7 @@ private:
                     return;
                 }
                 const bool down = ev.type == SDL_MOUSEBUTTONDOWN;
-                e.kind = !down ? InputEvent::Kind::ButtonUp
+                e.kind = !down                   ? InputEvent::Kind::ButtonUp
                          : ev.button.clicks == 2 ? InputEvent::Kind::DoubleClick
                                                  : InputEvent::Kind::ButtonDown;
                 e.button = ev.button.button == SDL_BUTTON_RIGHT    ? MouseButton::Right
@@ -375,7 +377,8 @@ private:
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 InputEvent e;
-                e.kind = ev.type == SDL_KEYDOWN ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
+                e.kind =
+                    ev.type == SDL_KEYDOWN ? InputEvent::Kind::KeyDown : InputEvent::Kind::KeyUp;
                 e.window = ById(ev.key.windowID);
                 e.key = MapKey(ev.key.keysym.sym);
                 if (e.key != 0) {

@@ -38,7 +38,8 @@ std::uintptr_t SetTimer(WindowHandle hwnd, std::uintptr_t id, unsigned periodMs)
 bool KillTimer(WindowHandle hwnd, std::uintptr_t id) {
     std::lock_guard lock(Sys().m);
     auto q = internal::CurrentQueueLocked();
-    const auto removed = std::erase_if(q->timers, [&](const internal::Timer& t) { return t.hwnd == hwnd && t.id == id; });
+    const auto removed = std::erase_if(
+        q->timers, [&](const internal::Timer& t) { return t.hwnd == hwnd && t.id == id; });
     return removed > 0;
 }
 

@@ -95,8 +95,8 @@ struct WindowParams {
     // Screen coordinates for a top-level window, parent client coordinates
     // for a child (WS_CHILD) window.
     Rect rect;
-    WindowHandle parent = 0;  // the parent of a child, the owner of a top-level window
-    int controlId = 0;        // children only
+    WindowHandle parent = 0;      // the parent of a child, the owner of a top-level window
+    int controlId = 0;            // children only
     void* createParam = nullptr;  // passed as lParam of WM_CREATE
 };
 
@@ -182,7 +182,7 @@ bool GetUpdateRect(WindowHandle hwnd, Rect& rect);
 bool UpdateWindow(WindowHandle hwnd);  // sends WM_PAINT now when invalid
 
 class PaintScope {
-public:
+  public:
     explicit PaintScope(WindowHandle hwnd);
     ~PaintScope();
     PaintScope(const PaintScope&) = delete;
@@ -193,7 +193,7 @@ public:
     const Rect& PaintRect() const { return m_paintRect; }
     const Region& PaintRegion() const { return m_paintRegion; }
 
-private:
+  private:
     WindowHandle m_hwnd;
     WindowHandle m_topLevel = 0;
     Rect m_paintRect;

@@ -166,8 +166,10 @@ void StepSizeMove(const internal::SizeMove& sm, Point cursor) {
     info.maxTrackSize = {32767, 32767};
     SendMessage(sm.hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
     // The edge being dragged stops; the opposite edge stays where it is.
-    const int w = std::clamp(r.Width(), info.minTrackSize.x, std::max(info.minTrackSize.x, info.maxTrackSize.x));
-    const int h = std::clamp(r.Height(), info.minTrackSize.y, std::max(info.minTrackSize.y, info.maxTrackSize.y));
+    const int w = std::clamp(r.Width(), info.minTrackSize.x,
+                             std::max(info.minTrackSize.x, info.maxTrackSize.x));
+    const int h = std::clamp(r.Height(), info.minTrackSize.y,
+                             std::max(info.minTrackSize.y, info.maxTrackSize.y));
     if (left) {
         r.left = r.right - w;
     } else {
@@ -221,8 +223,9 @@ std::optional<Message> RouteMouse(const InputEvent& e) {
         captured = true;
     } else {
         WindowHandle top = 0;
-        if (auto rec = FindLocked(e.window); rec && !rec->IsChild() && (rec->style & WS_VISIBLE) != 0 &&
-                                              rec->rect.Contains(e.screen)) {
+        if (auto rec = FindLocked(e.window); rec && !rec->IsChild() &&
+                                             (rec->style & WS_VISIBLE) != 0 &&
+                                             rec->rect.Contains(e.screen)) {
             top = e.window;
         } else {
             top = TopLevelAtLocked(e.screen);
@@ -263,7 +266,8 @@ std::optional<Message> RouteMouse(const InputEvent& e) {
         hit = SendMessage(target, WM_NCHITTEST, 0, MakeLParam(e.screen.x, e.screen.y));
     }
     const bool client = hit == HTCLIENT;
-    const std::uint32_t number = client ? ClientMessage(e, doubleClicks) : NonClientMessage(e, doubleClicks);
+    const std::uint32_t number =
+        client ? ClientMessage(e, doubleClicks) : NonClientMessage(e, doubleClicks);
     if (activate) {
         SetActiveWindow(top);
     }
@@ -276,7 +280,8 @@ std::optional<Message> RouteMouse(const InputEvent& e) {
     }
     Message msg{target, number, 0, 0, 0};
     if (number == WM_MOUSEWHEEL) {
-        msg.wParam = (static_cast<WParam>(static_cast<std::uint16_t>(e.wheelDelta)) << 16) | keyFlags;
+        msg.wParam =
+            (static_cast<WParam>(static_cast<std::uint16_t>(e.wheelDelta)) << 16) | keyFlags;
         msg.lParam = MakeLParam(e.screen.x, e.screen.y);
     } else if (client) {
         const Point c = ScreenToClient(target, e.screen);
@@ -320,7 +325,8 @@ std::optional<Message> RouteKey(const InputEvent& e) {
         case K::KeyDown:
             return Message{target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, e.key, 1, 0};
         case K::KeyUp:
-            return Message{target, alt ? WM_SYSKEYUP : WM_KEYUP, e.key, static_cast<LParam>(0xC0000001u), 0};
+            return Message{target, alt ? WM_SYSKEYUP : WM_KEYUP, e.key,
+                           static_cast<LParam>(0xC0000001u), 0};
         default:
             return Message{target, WM_CHAR, e.character, 1, 0};
     }
@@ -409,13 +415,15 @@ bool InjectMouseMove(WindowHandle hwnd, Point client) {
 }
 
 bool InjectMouseButton(WindowHandle hwnd, Point client, MouseButton button, bool down) {
-    InputEvent e = MouseEventAt(hwnd, client, down ? InputEvent::Kind::ButtonDown : InputEvent::Kind::ButtonUp);
+    InputEvent e = MouseEventAt(hwnd, client,
+                                down ? InputEvent::Kind::ButtonDown : InputEvent::Kind::ButtonUp);
     e.button = button;
     return InjectInput(e);
 }
 
 bool InjectClick(WindowHandle hwnd, Point client, MouseButton button) {
-    return InjectMouseButton(hwnd, client, button, true) && InjectMouseButton(hwnd, client, button, false);
+    return InjectMouseButton(hwnd, client, button, true) &&
+           InjectMouseButton(hwnd, client, button, false);
 }
 
 bool InjectDoubleClick(WindowHandle hwnd, Point client) {

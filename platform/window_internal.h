@@ -26,7 +26,7 @@ namespace zeph::platform::internal {
 // What a backend does for top-level windows. Every call comes on the thread
 // that owns the window, without the system lock.
 class Backend {
-public:
+  public:
     virtual ~Backend() = default;
     virtual BackendKind Kind() const = 0;
     virtual bool CreateNative(WindowHandle hwnd, const std::u16string& title, const Rect& rect,
@@ -111,7 +111,7 @@ struct WindowRecord {
     bool native = false;  // the backend made a native window for it
     bool destroying = false;
     bool trackLeave = false;
-    Region update;  // client coordinates
+    Region update;                       // client coordinates
     std::vector<WindowHandle> children;  // bottom to top
     std::unique_ptr<Bitmap> surface;     // top-level content
     std::uint8_t opacity = 255;
@@ -148,7 +148,7 @@ System& Sys();
 // Lock-held helpers.
 std::shared_ptr<WindowRecord> FindLocked(WindowHandle hwnd);
 std::shared_ptr<ThreadQueue> QueueLocked(ThreadId thread);  // nullptr when gone
-std::shared_ptr<ThreadQueue> CurrentQueueLocked();           // created on demand
+std::shared_ptr<ThreadQueue> CurrentQueueLocked();          // created on demand
 void WakeQueueLocked(ThreadQueue& queue);
 Backend& BackendLocked();  // chooses the backend on first use
 WindowHandle TopLevelOfLocked(WindowHandle hwnd);

@@ -118,14 +118,16 @@ LResult CallProc(WindowHandle hwnd, std::uint32_t message, WParam wParam, LParam
         }
         proc = rec->proc;
     }
-    return proc ? proc(hwnd, message, wParam, lParam) : DefWindowProc(hwnd, message, wParam, lParam);
+    return proc ? proc(hwnd, message, wParam, lParam)
+                : DefWindowProc(hwnd, message, wParam, lParam);
 }
 
 // Runs one message sent from another thread; the lock is released while the
 // procedure runs.
 void ProcessSent(std::unique_lock<std::mutex>& lock, const std::shared_ptr<SentItem>& item) {
     lock.unlock();
-    const LResult result = CallProc(item->msg.hwnd, item->msg.message, item->msg.wParam, item->msg.lParam);
+    const LResult result =
+        CallProc(item->msg.hwnd, item->msg.message, item->msg.wParam, item->msg.lParam);
     lock.lock();
     item->result = result;
     item->done = true;
@@ -164,7 +166,9 @@ WindowHandle FindPaintLocked(ThreadId thread) {
 // The heart of GetMessage and PeekMessage. Returns true with a message in
 // `out` (WM_QUIT included), false when nothing is there and `wait` is off.
 bool NextMessage(Message& out, std::uint32_t first, std::uint32_t last, bool remove, bool wait) {
-    auto wanted = [&](std::uint32_t m) { return (first == 0 && last == 0) || (m >= first && m <= last); };
+    auto wanted = [&](std::uint32_t m) {
+        return (first == 0 && last == 0) || (m >= first && m <= last);
+    };
     internal::System& s = Sys();
     std::unique_lock lock(s.m);
     auto q = internal::CurrentQueueLocked();
@@ -203,8 +207,9 @@ bool NextMessage(Message& out, std::uint32_t first, std::uint32_t last, bool rem
             lock.lock();
             if (message) {
                 message->time = NowMs();
-                q->items.insert(q->items.begin() + static_cast<std::ptrdiff_t>(std::min(i, q->items.size())),
-                                *message);
+                q->items.insert(
+                    q->items.begin() + static_cast<std::ptrdiff_t>(std::min(i, q->items.size())),
+                    *message);
             }
             routed = true;
             break;
@@ -252,7 +257,8 @@ bool NextMessage(Message& out, std::uint32_t first, std::uint32_t last, bool rem
             // Native events and wake-ups both end the backend's wait.
             int timeout = 250;
             if (deadline) {
-                timeout = static_cast<int>(std::min<std::uint64_t>(*deadline > now ? *deadline - now : 0, 250));
+                timeout = static_cast<int>(
+                    std::min<std::uint64_t>(*deadline > now ? *deadline - now : 0, 250));
             }
             lock.unlock();
             if (timeout > 0) {
@@ -275,7 +281,9 @@ ThreadId GetCurrentThreadId() {
     return id;
 }
 
-std::uint64_t TickCount() { return NowMs(); }
+std::uint64_t TickCount() {
+    return NowMs();
+}
 
 bool PostMessage(WindowHandle hwnd, std::uint32_t message, WParam wParam, LParam lParam) {
     std::lock_guard lock(Sys().m);
@@ -299,7 +307,8 @@ bool PostMessage(WindowHandle hwnd, std::uint32_t message, WParam wParam, LParam
 
 bool PostThreadMessage(ThreadId thread, std::uint32_t message, WParam wParam, LParam lParam) {
     std::lock_guard lock(Sys().m);
-    auto q = thread == GetCurrentThreadId() ? internal::CurrentQueueLocked() : internal::QueueLocked(thread);
+    auto q = thread == GetCurrentThreadId() ? internal::CurrentQueueLocked()
+                                            : internal::QueueLocked(thread);
     if (!q || !q->alive) {
         return false;
     }
@@ -414,7 +423,8 @@ int PumpPendingMessages() {
     return count;
 }
 
-bool RunModalLoop(const std::function<bool()>& done, const std::function<bool(const Message&)>& filter) {
+bool RunModalLoop(const std::function<bool()>& done,
+                  const std::function<bool(const Message&)>& filter) {
     for (;;) {
         if (done()) {
             return true;

@@ -96,7 +96,9 @@ std::optional<BackendKind> KindFromEnvironment() {
         if (AsciiEqualsIgnoreCase(ui, "sdl")) {
             return BackendKind::Sdl;
         }
-        std::fprintf(stderr, "zeph: unknown ZEPH_UI value \"%s\" (headless or sdl); choosing by display\n", ui);
+        std::fprintf(stderr,
+                     "zeph: unknown ZEPH_UI value \"%s\" (headless or sdl); choosing by display\n",
+                     ui);
     }
     return std::nullopt;
 }
@@ -116,15 +118,16 @@ bool DisplayAvailable() {
 Backend& BackendLocked() {
     System& s = Sys();
     if (!s.backend) {
-        BackendKind kind = KindFromEnvironment().value_or(DisplayAvailable() ? BackendKind::Sdl
-                                                                              : BackendKind::Headless);
+        BackendKind kind = KindFromEnvironment().value_or(
+            DisplayAvailable() ? BackendKind::Sdl : BackendKind::Headless);
         if (kind == BackendKind::Sdl) {
             std::string error;
             s.backend = MakeSdlBackend(error);
             if (s.backend) {
                 s.eventThread = GetCurrentThreadId();
             } else {
-                std::fprintf(stderr, "zeph: the SDL window backend cannot start (%s); using headless\n",
+                std::fprintf(stderr,
+                             "zeph: the SDL window backend cannot start (%s); using headless\n",
                              error.c_str());
             }
         }
@@ -149,7 +152,8 @@ BackendKind InitWindowSystem(std::optional<BackendKind> choice) {
             if (s.backend) {
                 s.eventThread = GetCurrentThreadId();
             } else {
-                std::fprintf(stderr, "zeph: the SDL window backend cannot start (%s); using headless\n",
+                std::fprintf(stderr,
+                             "zeph: the SDL window backend cannot start (%s); using headless\n",
                              error.c_str());
             }
         }
@@ -238,7 +242,9 @@ void CollectSubtreeLocked(WindowHandle hwnd, std::vector<WindowHandle>& out) {
     }
 }
 
-bool OnOwnThread(const WindowRecord& rec) { return rec.thread == GetCurrentThreadId(); }
+bool OnOwnThread(const WindowRecord& rec) {
+    return rec.thread == GetCurrentThreadId();
+}
 
 }  // namespace
 
@@ -257,7 +263,8 @@ WindowHandle CreateWindow(const WindowParams& params) {
         } else {
             backend = &internal::BackendLocked();
             if (backend->Kind() == BackendKind::Sdl && s.eventThread != GetCurrentThreadId()) {
-                std::fprintf(stderr, "zeph: top-level windows live on the UI thread of the SDL backend\n");
+                std::fprintf(stderr,
+                             "zeph: top-level windows live on the UI thread of the SDL backend\n");
                 return 0;
             }
             if (params.parent != 0 && !FindLocked(params.parent)) {
@@ -295,7 +302,8 @@ WindowHandle CreateWindow(const WindowParams& params) {
     }
     const WindowHandle hwnd = rec->handle;
     if (backend != nullptr) {
-        const bool ok = backend->CreateNative(hwnd, rec->title, rec->rect, params.style, params.exStyle);
+        const bool ok =
+            backend->CreateNative(hwnd, rec->title, rec->rect, params.style, params.exStyle);
         std::lock_guard lock(s.m);
         rec->native = ok;
         if (!ok) {
@@ -473,7 +481,8 @@ LResult DefWindowProc(WindowHandle hwnd, std::uint32_t message, WParam wParam, L
                 SendMessage(parent, WM_SETCURSOR, wParam, lParam) != 0) {
                 return 1;
             }
-            const auto hit = static_cast<LResult>(static_cast<std::int16_t>(LoWord(static_cast<WParam>(lParam))));
+            const auto hit = static_cast<LResult>(
+                static_cast<std::int16_t>(LoWord(static_cast<WParam>(lParam))));
             switch (hit) {
                 case HTLEFT:
                 case HTRIGHT:
@@ -727,8 +736,10 @@ bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, int x, int y, int
         info.minTrackSize = {0, 0};
         info.maxTrackSize = {32767, 32767};
         SendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
-        const int w = std::clamp(target.Width(), info.minTrackSize.x, std::max(info.minTrackSize.x, info.maxTrackSize.x));
-        const int h = std::clamp(target.Height(), info.minTrackSize.y, std::max(info.minTrackSize.y, info.maxTrackSize.y));
+        const int w = std::clamp(target.Width(), info.minTrackSize.x,
+                                 std::max(info.minTrackSize.x, info.maxTrackSize.x));
+        const int h = std::clamp(target.Height(), info.minTrackSize.y,
+                                 std::max(info.minTrackSize.y, info.maxTrackSize.y));
         target.right = target.left + w;
         target.bottom = target.top + h;
     }
@@ -757,7 +768,8 @@ bool SetWindowPos(WindowHandle hwnd, WindowHandle insertAfter, int x, int y, int
             if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
                 const bool was = (rec->exStyle & WS_EX_TOPMOST) != 0;
                 topmost = insertAfter == HWND_TOPMOST;
-                rec->exStyle = topmost ? (rec->exStyle | WS_EX_TOPMOST) : (rec->exStyle & ~WS_EX_TOPMOST);
+                rec->exStyle =
+                    topmost ? (rec->exStyle | WS_EX_TOPMOST) : (rec->exStyle & ~WS_EX_TOPMOST);
                 topmostChange = was != topmost;
                 RaiseLocked(*rec);
             } else if (insertAfter == HWND_BOTTOM) {
@@ -820,7 +832,8 @@ bool ShowWindow(WindowHandle hwnd, int command) {
         info.minTrackSize = {0, 0};
         info.maxTrackSize = {32767, 32767};
         SendMessage(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LParam>(&info));
-        maximizedRect = Rect::FromSize(info.maxPosition.x, info.maxPosition.y, info.maxSize.x, info.maxSize.y);
+        maximizedRect =
+            Rect::FromSize(info.maxPosition.x, info.maxPosition.y, info.maxSize.x, info.maxSize.y);
     }
     {
         std::lock_guard lock(s.m);
@@ -939,7 +952,8 @@ bool ShowWindow(WindowHandle hwnd, int command) {
     }
     if (activate) {
         SetActiveWindow(hwnd);
-    } else if (command == SW_HIDE && topLevel && wasVisible && owner != 0 && GetActiveWindow() == 0) {
+    } else if (command == SW_HIDE && topLevel && wasVisible && owner != 0 &&
+               GetActiveWindow() == 0) {
         SetActiveWindow(owner);
     }
     return wasVisible;
@@ -1164,7 +1178,8 @@ bool InvalidateRect(WindowHandle hwnd, const Rect* rect) {
     if (!rec) {
         return false;
     }
-    internal::InvalidateLocked(*rec, rect != nullptr ? *rect : Rect{0, 0, rec->rect.Width(), rec->rect.Height()});
+    internal::InvalidateLocked(
+        *rec, rect != nullptr ? *rect : Rect{0, 0, rec->rect.Width(), rec->rect.Height()});
     if (auto q = internal::QueueLocked(rec->thread)) {
         internal::WakeQueueLocked(*q);
     }
@@ -1250,7 +1265,8 @@ PaintScope::PaintScope(WindowHandle hwnd) : m_hwnd(hwnd) {
         if (!parent) {
             break;
         }
-        visible = visible.Intersect(Rect{0, 0, parent->rect.Width(), parent->rect.Height()}.Offset(offset.x, offset.y));
+        visible = visible.Intersect(
+            Rect{0, 0, parent->rect.Width(), parent->rect.Height()}.Offset(offset.x, offset.y));
         cur = parent;
     }
     m_dc->IntersectClip(visible);
@@ -1353,7 +1369,8 @@ Bitmap CaptureWindow(WindowHandle hwnd) {
     const Point origin = internal::OriginInTopLevelLocked(*rec);
     Bitmap part(rec->rect.Width(), rec->rect.Height());
     DeviceContext dc(part);
-    dc.Blit(*top->surface, Rect::FromSize(origin.x, origin.y, rec->rect.Width(), rec->rect.Height()), Point{});
+    dc.Blit(*top->surface,
+            Rect::FromSize(origin.x, origin.y, rec->rect.Width(), rec->rect.Height()), Point{});
     return part;
 }
 

@@ -19,27 +19,61 @@ struct TagEntry {
 
 // The container's own tags, in the order they are tried.
 constexpr TagEntry kContainerTags[] = {
-    {"dlg", Shape::Container},        {"text", Shape::Text},          {"button", Shape::Text},
-    {"img", Shape::Image},            {"imgbg", Shape::Image},        {"scrollimg", Shape::Image},
-    {"progress", Shape::Plain},       {"progressex", Shape::Plain},   {"imgbtn", Shape::Image},
-    {"skinbtn", Shape::Image},        {"realwnd", Shape::Plain},      {"realwnd2", Shape::Plain},
-    {"hr", Shape::Plain},             {"check", Shape::Text},         {"icon", Shape::Image},
-    {"tabctrl", Shape::Container},    {"radio", Shape::Text},         {"customradio", Shape::Text},
-    {"richtext", Shape::Text},        {"link", Shape::Text},          {"memimage", Shape::Image},
-    {"storageimage", Shape::Image},   {"storageimageex", Shape::Image}, {"imgbtnsized", Shape::Image},
-    {"imggray", Shape::Image},        {"imgex", Shape::Image},        {"imgrotale", Shape::Image},
-    {"slider", Shape::Plain},         {"dlgbtn", Shape::Container},   {"hicon", Shape::Image},
+    {"dlg", Shape::Container},
+    {"text", Shape::Text},
+    {"button", Shape::Text},
+    {"img", Shape::Image},
+    {"imgbg", Shape::Image},
+    {"scrollimg", Shape::Image},
+    {"progress", Shape::Plain},
+    {"progressex", Shape::Plain},
+    {"imgbtn", Shape::Image},
+    {"skinbtn", Shape::Image},
+    {"realwnd", Shape::Plain},
+    {"realwnd2", Shape::Plain},
+    {"hr", Shape::Plain},
+    {"check", Shape::Text},
+    {"icon", Shape::Image},
+    {"tabctrl", Shape::Container},
+    {"radio", Shape::Text},
+    {"customradio", Shape::Text},
+    {"richtext", Shape::Text},
+    {"link", Shape::Text},
+    {"memimage", Shape::Image},
+    {"storageimage", Shape::Image},
+    {"storageimageex", Shape::Image},
+    {"imgbtnsized", Shape::Image},
+    {"imggray", Shape::Image},
+    {"imgex", Shape::Image},
+    {"imgrotale", Shape::Image},
+    {"slider", Shape::Plain},
+    {"dlgbtn", Shape::Container},
+    {"hicon", Shape::Image},
 };
 
 // The host creator's tags, in order.
 constexpr TagEntry kCreatorTags[] = {
-    {"listwnd", Shape::Container},     {"scrolldlg", Shape::Container},    {"listitem", Shape::Container},
-    {"rundrect", Shape::Plain},        {"rundrectpath", Shape::Plain},     {"expendimg", Shape::Image},
-    {"realwndex", Shape::Plain},       {"shadowtext", Shape::Text},        {"richtextex", Shape::Text},
-    {"imgex2", Shape::Image},          {"hrex", Shape::Plain},             {"listscrollbar", Shape::Plain},
-    {"scrollbar", Shape::Plain},       {"dlgbtnEx2", Shape::Container},    {"richtext2", Shape::Text},
-    {"lineviewex", Shape::Plain},      {"pagitem", Shape::Plain},          {"animate", Shape::Container},
-    {"ownereventdlg", Shape::Container}, {"sliderviewex", Shape::Container}, {"lineargradient", Shape::Plain},
+    {"listwnd", Shape::Container},
+    {"scrolldlg", Shape::Container},
+    {"listitem", Shape::Container},
+    {"rundrect", Shape::Plain},
+    {"rundrectpath", Shape::Plain},
+    {"expendimg", Shape::Image},
+    {"realwndex", Shape::Plain},
+    {"shadowtext", Shape::Text},
+    {"richtextex", Shape::Text},
+    {"imgex2", Shape::Image},
+    {"hrex", Shape::Plain},
+    {"listscrollbar", Shape::Plain},
+    {"scrollbar", Shape::Plain},
+    {"dlgbtnEx2", Shape::Container},
+    {"richtext2", Shape::Text},
+    {"lineviewex", Shape::Plain},
+    {"pagitem", Shape::Plain},
+    {"animate", Shape::Container},
+    {"ownereventdlg", Shape::Container},
+    {"sliderviewex", Shape::Container},
+    {"lineargradient", Shape::Plain},
 };
 
 std::unique_ptr<CBkWindow> Make(const TagEntry& entry) {
@@ -66,7 +100,8 @@ std::unique_ptr<CBkWindow> Make(const TagEntry& entry) {
 }  // namespace
 
 std::unique_ptr<CBkWindow> CreateEngineElement(std::string_view tag, bool extended) {
-    for (const TagEntry& entry : extended ? std::span(kCreatorTags) : std::span<const TagEntry>(kContainerTags)) {
+    for (const TagEntry& entry :
+         extended ? std::span(kCreatorTags) : std::span<const TagEntry>(kContainerTags)) {
         if (tag == entry.tag) {
             return Make(entry);
         }

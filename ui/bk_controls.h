@@ -9,14 +9,14 @@ namespace zeph::ui {
 
 // A text: background and text, sized by its text.
 class CBkStatic : public CBkWindow {
-public:
+  public:
     explicit CBkStatic(const char* tag = "text") : CBkWindow(tag) {}
 };
 
 // A picture: the skin stretched over the rectangle with sub-image `sub`,
 // sized by the skin's picture.
 class CBkImageWnd : public CBkWindow {
-public:
+  public:
     explicit CBkImageWnd(const char* tag = "img") : CBkWindow(tag) {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
     Size CalcSize(std::optional<Size> box) override;
@@ -25,7 +25,7 @@ public:
     const std::string& SkinName() const { return m_skin; }
     int Sub() const { return m_sub; }
 
-private:
+  private:
     std::string m_skin;
     int m_sub = 0;
 };

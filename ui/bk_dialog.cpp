@@ -38,7 +38,9 @@ void CBkDialog::SetContainer(IContainer* container) {
     }
 }
 
-void CBkDialog::DestroyChildren() { m_children.clear(); }
+void CBkDialog::DestroyChildren() {
+    m_children.clear();
+}
 
 void CBkDialog::LoadChildren(const tinyxml2::XMLElement* first) {
     DestroyChildren();
@@ -77,7 +79,8 @@ CBkWindow* CBkDialog::AddChild(std::unique_ptr<CBkWindow> child) {
 }
 
 bool CBkDialog::RemoveChild(CBkWindow* child) {
-    auto it = std::find_if(m_children.begin(), m_children.end(), [&](const auto& c) { return c.get() == child; });
+    auto it = std::find_if(m_children.begin(), m_children.end(),
+                           [&](const auto& c) { return c.get() == child; });
     if (it == m_children.end()) {
         return false;
     }
@@ -86,7 +89,8 @@ bool CBkDialog::RemoveChild(CBkWindow* child) {
 }
 
 bool CBkDialog::RemoveChildById(int id) {
-    auto it = std::find_if(m_children.begin(), m_children.end(), [&](const auto& c) { return c->Id() == id; });
+    auto it = std::find_if(m_children.begin(), m_children.end(),
+                           [&](const auto& c) { return c->Id() == id; });
     if (it == m_children.end()) {
         return false;
     }

@@ -12,13 +12,13 @@ namespace zeph::ui {
 
 // Makes elements for tags the container itself does not know.
 class IBkControlCreator {
-public:
+  public:
     virtual ~IBkControlCreator() = default;
     virtual std::unique_ptr<CBkWindow> CreateElement(std::string_view tag) = 0;
 };
 
 class CBkDialog : public CBkWindow {
-public:
+  public:
     explicit CBkDialog(const char* tag = "dlg") : CBkWindow(tag) {}
     ~CBkDialog() override;
 
@@ -58,7 +58,7 @@ public:
     // The box children are placed in: the rectangle less the class margins.
     Rect InnerBox() const;
 
-private:
+  private:
     std::vector<std::unique_ptr<CBkWindow>> m_children;
     IBkControlCreator* m_creator = nullptr;  // not owned: the host's
     int m_onlyDrawChild = 0;
@@ -68,11 +68,11 @@ private:
 // The host's creator: the engine's further tags, then a screen's own
 // creator.
 class CBkControlCreator : public IBkControlCreator {
-public:
+  public:
     std::unique_ptr<CBkWindow> CreateElement(std::string_view tag) override;
     void SetScreenCreator(IBkControlCreator* creator) { m_screen = creator; }
 
-private:
+  private:
     IBkControlCreator* m_screen = nullptr;  // not owned
 };
 

@@ -39,9 +39,13 @@ void BkDpi::SetFactor(std::optional<double> factor) {
     TheState().factor = factor;
 }
 
-bool BkDpi::IsActive() { return Current().has_value(); }
+bool BkDpi::IsActive() {
+    return Current().has_value();
+}
 
-double BkDpi::Factor() { return Current().value_or(1.0); }
+double BkDpi::Factor() {
+    return Current().value_or(1.0);
+}
 
 int BkDpi::Scale(int value) {
     if (!IsActive()) {

@@ -9,7 +9,7 @@
 namespace zeph::ui {
 
 class BkDpi {
-public:
+  public:
     // Active scaling with this factor, or none (nullopt). Replaces the
     // default provider.
     static void SetFactor(std::optional<double> factor);

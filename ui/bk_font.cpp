@@ -29,7 +29,9 @@ std::u16string ChooseBaseFace(const std::vector<std::u16string>& names) {
     return u"宋体";
 }
 
-bool IsYaHeiFace(std::u16string_view face) { return face == u"微软雅黑" || face == u"Microsoft YaHei"; }
+bool IsYaHeiFace(std::u16string_view face) {
+    return face == u"微软雅黑" || face == u"Microsoft YaHei";
+}
 
 BkFontPool& BkFontPool::Instance() {
     static BkFontPool pool;

@@ -22,7 +22,7 @@ std::u16string ChooseBaseFace(const std::vector<std::u16string>& fontValueNames)
 bool IsYaHeiFace(std::u16string_view face);
 
 class BkFontPool {
-public:
+  public:
     static constexpr int kBaseHeight = -12;
 
     static BkFontPool& Instance();
@@ -40,7 +40,7 @@ public:
     // forgets every font; for tests and a new machine profile.
     void Reset(std::optional<std::u16string> face = std::nullopt);
 
-private:
+  private:
     BkFontPool() { Reset(); }
     platform::FontDesc m_base;
     std::unordered_map<std::uint32_t, std::shared_ptr<const platform::Font>> m_fonts;

@@ -9,11 +9,12 @@
 namespace zeph::ui {
 
 // Notification codes.
-inline constexpr std::uint32_t kNotifyCommand = 1;        // click released over the pressed element
-inline constexpr std::uint32_t kNotifyRealWndRect = 2;    // a real window's element moved
-inline constexpr std::uint32_t kNotifyMouseMove = 3;      // the mouse moved over an element
-inline constexpr std::uint32_t kNotifyMouseLeave = 4;     // the element under the mouse changed or left
-inline constexpr std::uint32_t kNotifyHoverLeave = 6;     // an element's own hover/leave report
+inline constexpr std::uint32_t kNotifyCommand = 1;      // click released over the pressed element
+inline constexpr std::uint32_t kNotifyRealWndRect = 2;  // a real window's element moved
+inline constexpr std::uint32_t kNotifyMouseMove = 3;    // the mouse moved over an element
+inline constexpr std::uint32_t kNotifyMouseLeave =
+    4;  // the element under the mouse changed or left
+inline constexpr std::uint32_t kNotifyHoverLeave = 6;  // an element's own hover/leave report
 inline constexpr std::uint32_t kNotifyLButtonDown = 7;
 inline constexpr std::uint32_t kNotifyDoubleClick = 8;
 inline constexpr std::uint32_t kNotifyRButtonDown = 9;

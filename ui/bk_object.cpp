@@ -16,6 +16,8 @@ bool CBkObject::Load(const tinyxml2::XMLElement* xml) {
     return true;
 }
 
-AttrResult CBkObject::SetAttribute(std::string_view, std::string_view, bool) { return AttrResult::Unknown; }
+AttrResult CBkObject::SetAttribute(std::string_view, std::string_view, bool) {
+    return AttrResult::Unknown;
+}
 
 }  // namespace zeph::ui

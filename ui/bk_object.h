@@ -12,13 +12,13 @@ namespace zeph::ui {
 
 // What an attribute change needs.
 enum class AttrResult : int {
-    Layout = 0,   // size or placement may change
-    Repaint = 1,  // only a repaint
+    Layout = 0,    // size or placement may change
+    Repaint = 1,   // only a repaint
     Unknown = -1,  // the class does not know the name (or rejects the value)
 };
 
 class CBkObject {
-public:
+  public:
     // `tag` must live as long as the object (a string literal).
     explicit CBkObject(const char* tag) : m_tag(tag) {}
     virtual ~CBkObject() = default;
@@ -34,7 +34,7 @@ public:
     virtual void OnAttributesLoaded() {}
     virtual AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading);
 
-private:
+  private:
     const char* m_tag;
 };
 

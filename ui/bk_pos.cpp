@@ -12,7 +12,8 @@ BkPos ParsePos(std::string_view text, int (*scale)(int)) {
     int count = 0;
     while (count < 4 && at < text.size()) {
         const std::size_t comma = text.find(',', at);
-        std::string_view item = text.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
+        std::string_view item =
+            text.substr(at, comma == std::string_view::npos ? std::string_view::npos : comma - at);
         BkPosItem& it = pos.item[count];
         if (!item.empty() && item.front() == '|') {
             it.center = true;
@@ -67,7 +68,8 @@ int PosCoordinate(const BkPosItem& item, int low, int high) {
 }
 
 platform::Point PosOrigin(const BkPos& pos, const platform::Rect& box) {
-    return {PosCoordinate(pos.item[0], box.left, box.right), PosCoordinate(pos.item[1], box.top, box.bottom)};
+    return {PosCoordinate(pos.item[0], box.left, box.right),
+            PosCoordinate(pos.item[1], box.top, box.bottom)};
 }
 
 platform::Size PosSize(const BkPos& pos, int boxWidth, int boxHeight) {

@@ -65,12 +65,16 @@ CBkSkinBase* GetSkin(std::string_view name) {
     return skin;
 }
 
-Size GetSkinSize(const CBkSkinBase* skin) { return skin != nullptr ? skin->GetSkinSize() : Size{}; }
+Size GetSkinSize(const CBkSkinBase* skin) {
+    return skin != nullptr ? skin->GetSkinSize() : Size{};
+}
 
-bool IgnoresState(const CBkSkinBase* skin) { return skin == nullptr || skin->IgnoresState(); }
+bool IgnoresState(const CBkSkinBase* skin) {
+    return skin == nullptr || skin->IgnoresState();
+}
 
-void DrawStretched(CBkSkinBase* skin, platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
-                   std::uint8_t opacity) {
+void DrawStretched(CBkSkinBase* skin, platform::DeviceContext& dc, const Rect& rect, int state,
+                   bool dpiScaled, std::uint8_t opacity) {
     if (skin != nullptr && skin->EnsureLoaded() && !rect.IsEmpty()) {
         skin->DrawStretched(dc, rect, state, dpiScaled, opacity);
     }

@@ -17,16 +17,17 @@ using platform::Rect;
 using platform::Size;
 
 class CBkSkinBase : public CBkObject {
-public:
+  public:
     using CBkObject::CBkObject;
 
     // The sub-image for `state` drawn at its own size at the rectangle's
     // top-left (or in parts limited to the rectangle).
-    virtual void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) = 0;
+    virtual void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                             std::uint8_t opacity) = 0;
     // The sub-image for `state` stretched over the rectangle keeping the
     // nine-grid borders.
-    virtual void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
-                               std::uint8_t opacity) = 0;
+    virtual void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state,
+                               bool dpiScaled, std::uint8_t opacity) = 0;
     // A source rectangle of the image into a destination rectangle.
     virtual void DrawPart(platform::DeviceContext&, const Rect&, const Rect&, std::uint8_t) {}
     // (0, 0) when the image could not be loaded or there is none.
@@ -38,10 +39,10 @@ public:
     bool EnsureLoaded();
     bool IsLoaded() const { return m_loaded; }
 
-protected:
+  protected:
     virtual bool LoadImage() { return true; }
 
-private:
+  private:
     bool m_loadTried = false;
     bool m_loaded = false;
 };
@@ -50,7 +51,7 @@ private:
 int SubImageIndex(int state, int count);
 
 class BkSkinPool {
-public:
+  public:
     static BkSkinPool& Instance();
 
     // Destroys every skin.
@@ -62,10 +63,12 @@ public:
     CBkSkinBase* Find(std::string_view name) const;
     std::size_t Size() const { return m_skins.size(); }
 
-private:
+  private:
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
     };
     std::unordered_map<std::string, std::unique_ptr<CBkSkinBase>, Hash, std::equal_to<>> m_skins;
 };
@@ -79,8 +82,8 @@ CBkSkinBase* GetSkin(std::string_view name);
 // Calls that accept a missing skin and then do nothing (size (0, 0)).
 Size GetSkinSize(const CBkSkinBase* skin);
 bool IgnoresState(const CBkSkinBase* skin);
-void DrawStretched(CBkSkinBase* skin, platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
-                   std::uint8_t opacity);
+void DrawStretched(CBkSkinBase* skin, platform::DeviceContext& dc, const Rect& rect, int state,
+                   bool dpiScaled, std::uint8_t opacity);
 void DrawNatural(CBkSkinBase* skin, platform::DeviceContext& dc, const Rect& rect, int state,
                  std::uint8_t opacity);
 

@@ -25,7 +25,8 @@ bool BkString::LoadDocument(std::string_view utf8) {
     if (root == nullptr || std::string_view(root->Name()) != "string") {
         return false;
     }
-    for (const auto* s = root->FirstChildElement("s"); s != nullptr; s = s->NextSiblingElement("s")) {
+    for (const auto* s = root->FirstChildElement("s"); s != nullptr;
+         s = s->NextSiblingElement("s")) {
         const char* id = s->Attribute("id");
         if (id == nullptr) {
             continue;
@@ -69,7 +70,8 @@ std::u16string ReplaceStringReferences(std::u16string text, const BkString& tabl
         if (close == std::u16string::npos) {
             break;
         }
-        const std::u16string replacement = table.GetString(static_cast<int>(std::min<long long>(number, INT32_MAX))).value_or(u"");
+        const std::u16string replacement =
+            table.GetString(static_cast<int>(std::min<long long>(number, INT32_MAX))).value_or(u"");
         text.replace(start, close + 1 - start, replacement);
         from = start + replacement.size();
     }

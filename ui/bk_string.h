@@ -10,7 +10,7 @@
 namespace zeph::ui {
 
 class BkString {
-public:
+  public:
     static BkString& Instance();
 
     void Clear() { m_strings.clear(); }
@@ -21,7 +21,7 @@ public:
     std::optional<std::u16string> GetString(int id) const;
     std::size_t Size() const { return m_strings.size(); }
 
-private:
+  private:
     std::unordered_map<int, std::u16string> m_strings;
 };
 

@@ -18,9 +18,12 @@ AttrResult BkStyle::SetAttribute(std::string_view name, std::string_view value, 
         Colorref BkStyle::*field;
     };
     static constexpr ColorField kColors[] = {
-        {"crbg", &BkStyle::crBg},         {"crbghover", &BkStyle::crBgHover},
-        {"crtext", &BkStyle::crText},     {"crhover", &BkStyle::crHover},
-        {"crdisabled", &BkStyle::crDisabled}, {"crpush", &BkStyle::crPush},
+        {"crbg", &BkStyle::crBg},
+        {"crbghover", &BkStyle::crBgHover},
+        {"crtext", &BkStyle::crText},
+        {"crhover", &BkStyle::crHover},
+        {"crdisabled", &BkStyle::crDisabled},
+        {"crpush", &BkStyle::crPush},
         {"crshadow", &BkStyle::crShadow},
     };
     for (const auto& c : kColors) {
@@ -110,7 +113,8 @@ bool BkStylePool::LoadDocument(std::string_view utf8) {
     if (root == nullptr || std::string_view(root->Name()) != "style") {
         return false;
     }
-    for (const auto* c = root->FirstChildElement("class"); c != nullptr; c = c->NextSiblingElement("class")) {
+    for (const auto* c = root->FirstChildElement("class"); c != nullptr;
+         c = c->NextSiblingElement("class")) {
         const char* name = c->Attribute("name");
         if (name == nullptr || m_styles.contains(std::string_view(name))) {
             continue;
@@ -130,6 +134,8 @@ const BkStyle& BkStylePool::FindStyle(std::string_view name) const {
     return it->second;
 }
 
-bool BkStylePool::Has(std::string_view name) const { return m_styles.contains(name); }
+bool BkStylePool::Has(std::string_view name) const {
+    return m_styles.contains(name);
+}
 
 }  // namespace zeph::ui

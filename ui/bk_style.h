@@ -15,7 +15,7 @@
 namespace zeph::ui {
 
 class BkStyle : public CBkObject {
-public:
+  public:
     BkStyle() : CBkObject("class") {}
 
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
@@ -52,7 +52,7 @@ public:
 // The table of classes by name. It always holds the empty-named default,
 // which answers for every name no definition has.
 class BkStylePool {
-public:
+  public:
     static BkStylePool& Instance();
 
     // Back to the default class only.
@@ -64,11 +64,13 @@ public:
     const BkStyle& FindStyle(std::string_view name) const;
     bool Has(std::string_view name) const;
 
-private:
+  private:
     BkStylePool() { Reset(); }
     struct Hash {
         using is_transparent = void;
-        std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
     };
     std::unordered_map<std::string, BkStyle, Hash, std::equal_to<>> m_styles;
 };

@@ -25,7 +25,7 @@ int IntAttribute(const tinyxml2::XMLElement* e, const char* name) {
 // Style bits the layer changes.
 constexpr std::uint32_t kChildMask = 0x39F7FFFF;   // drops WS_POPUP and WS_SYSMENU
 constexpr std::uint32_t kChildStyle = 0x46000000;  // WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN
-constexpr std::uint32_t kResizable = 0x00070000;   // WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
+constexpr std::uint32_t kResizable = 0x00070000;  // WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX
 constexpr std::uint32_t kMaximizeBox = 0x00010000;
 constexpr std::uint32_t kMinimizeBox = 0x00020000;
 constexpr std::uint32_t kExAppWindow = 0x00040000;
@@ -111,7 +111,8 @@ bool CBkViewImpl::LoadLayoutText(std::string_view utf8) {
     } else {
         s.holdSize = IntAttribute(layer, "holdsize");
         s.resize = IntAttribute(layer, "resize");
-        s.style = s.resize != 0 ? (s.style | kResizable) : ((s.style & ~kMaximizeBox) | kMinimizeBox);
+        s.style =
+            s.resize != 0 ? (s.style | kResizable) : ((s.style & ~kMaximizeBox) | kMinimizeBox);
         s.noBorder = IntAttribute(layer, "noborder");
         s.exStyle |= s.noBorder != 0 ? kExToolTopmost : kExEdges;
         s.noMove = IntAttribute(layer, "nomove");
@@ -143,8 +144,9 @@ bool CBkViewImpl::LoadLayoutText(std::string_view utf8) {
             continue;
         }
         const int height = IntAttribute(markup, "height");
-        p.panel->SetAttribute("pos", tag == "header" ? Format("0,0,-0,%d", height) : Format("0,-%d,-0,-0", height),
-                              true);
+        p.panel->SetAttribute(
+            "pos", tag == "header" ? Format("0,0,-0,%d", height) : Format("0,-%d,-0,-0", height),
+            true);
     }
     if (m_kind == HostKind::ViewEx && m_hasHeader && !m_hasBody && !m_hasFooter) {
         const char* height = layer->FirstChildElement("header")->Attribute("height");
@@ -299,7 +301,8 @@ bool CBkViewImpl::SetElementAttribute(int id, std::string_view name, std::string
     return true;
 }
 
-bool CBkViewImpl::SetElementStringAttribute(int id, std::string_view name, std::u16string_view value) {
+bool CBkViewImpl::SetElementStringAttribute(int id, std::string_view name,
+                                            std::u16string_view value) {
     return SetElementAttribute(id, name, Utf16ToUtf8(value));
 }
 

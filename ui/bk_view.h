@@ -43,7 +43,7 @@ struct LayerSettings {
 };
 
 class CBkViewImpl : public IContainer {
-public:
+  public:
     explicit CBkViewImpl(HostKind kind);
     ~CBkViewImpl() override;
     CBkViewImpl(const CBkViewImpl&) = delete;
@@ -104,11 +104,11 @@ public:
     // the region.
     void Paint(platform::DeviceContext& dc);
 
-protected:
+  protected:
     // Called after a layout was loaded again into an existing window.
     virtual void OnLayoutReloaded() {}
 
-private:
+  private:
     void ResetPanels();
 
     HostKind m_kind;

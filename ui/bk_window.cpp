@@ -69,9 +69,13 @@ std::size_t BkHandleMap::Count() {
 
 // ------------------------------------------------------------------ element
 
-CBkWindow::CBkWindow(const char* tag) : CBkObject(tag) { m_handle = BkHandleMap::Register(this); }
+CBkWindow::CBkWindow(const char* tag) : CBkObject(tag) {
+    m_handle = BkHandleMap::Register(this);
+}
 
-CBkWindow::~CBkWindow() { BkHandleMap::Unregister(m_handle); }
+CBkWindow::~CBkWindow() {
+    BkHandleMap::Unregister(m_handle);
+}
 
 CBkDialog* CBkWindow::Parent() const {
     CBkWindow* parent = BkHandleMap::Find(m_parent);
@@ -85,9 +89,13 @@ void CBkWindow::SetParent(CBkDialog* parent) {
     }
 }
 
-const BkStyle& CBkWindow::Style() const { return BkStylePool::Instance().FindStyle(m_class); }
+const BkStyle& CBkWindow::Style() const {
+    return BkStylePool::Instance().FindStyle(m_class);
+}
 
-bool CBkWindow::IsDpiScaled() const { return m_dpiAware && BkDpi::IsActive(); }
+bool CBkWindow::IsDpiScaled() const {
+    return m_dpiAware && BkDpi::IsActive();
+}
 
 bool CBkWindow::IsVisibleDeep() const {
     for (const CBkWindow* e = this; e != nullptr; e = BkHandleMap::Find(e->m_parent)) {
@@ -112,7 +120,8 @@ bool CBkWindow::Load(const tinyxml2::XMLElement* xml) {
         return false;
     }
     const char* text = xml->GetText();
-    m_text = ReplaceStringReferences(Utf8ToUtf16(text != nullptr ? text : ""), BkString::Instance());
+    m_text =
+        ReplaceStringReferences(Utf8ToUtf16(text != nullptr ? text : ""), BkString::Instance());
     m_widthMode = SizeMode::FromPosOrContent;
     m_heightMode = SizeMode::FromPosOrContent;
     CBkObject::Load(xml);
@@ -235,7 +244,9 @@ AttrResult CBkWindow::SetAttribute(std::string_view name, std::string_view value
     return AttrResult::Unknown;
 }
 
-void CBkWindow::SetCursorFromStyle() { platform::SetCursor(Style().cursor); }
+void CBkWindow::SetCursorFromStyle() {
+    platform::SetCursor(Style().cursor);
+}
 
 std::uint32_t CBkWindow::ModifyState(std::uint32_t add, std::uint32_t remove) {
     const std::uint32_t old = m_state;
@@ -261,10 +272,12 @@ bool CBkWindow::NeedsRedrawOnStateChange(std::uint32_t oldState) const {
         return true;
     }
     return style.crHover != kNoColor || style.crPush != kNoColor || style.crBgHover != kNoColor ||
-           style.hoverFont != 0 || style.pushFont != 0 || ((oldState ^ m_state) & kStateDisabled) != 0;
+           style.hoverFont != 0 || style.pushFont != 0 ||
+           ((oldState ^ m_state) & kStateDisabled) != 0;
 }
 
-platform::LResult CBkWindow::ProcessMessage(std::uint32_t message, platform::WParam wParam, platform::LParam) {
+platform::LResult CBkWindow::ProcessMessage(std::uint32_t message, platform::WParam wParam,
+                                            platform::LParam) {
     m_messageHandled = false;
     if (message == platform::WM_SHOWWINDOW) {
         ModifyState(wParam != 0 ? 0 : kStateHidden, wParam != 0 ? kStateHidden : 0);
@@ -273,7 +286,9 @@ platform::LResult CBkWindow::ProcessMessage(std::uint32_t message, platform::WPa
     return 0;
 }
 
-void CBkWindow::NotifyInvalidate() { NotifyInvalidate(m_rect); }
+void CBkWindow::NotifyInvalidate() {
+    NotifyInvalidate(m_rect);
+}
 
 void CBkWindow::NotifyInvalidate(const Rect& rect) {
     if (m_container != nullptr && IsVisibleDeep()) {

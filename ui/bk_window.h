@@ -46,7 +46,7 @@ enum class SizeMode { FromPosOrContent, Fixed, Full };
 
 // The host of an element tree, as the elements see it.
 class IContainer {
-public:
+  public:
     virtual ~IContainer() = default;
     // 0 while the host has no window.
     virtual platform::WindowHandle GetContainerWindow() const = 0;
@@ -58,7 +58,7 @@ public:
 // answer of false skips the element's own painting), then with before =
 // false.
 class IBkWindowPaintHook {
-public:
+  public:
     virtual ~IBkWindowPaintHook() = default;
     virtual bool OnElementPaint(CBkWindow* element, platform::DeviceContext& dc, const Rect& rect,
                                 bool before) = 0;
@@ -66,14 +66,15 @@ public:
 
 // Receives the element's mouse messages.
 class IBkMouseHook {
-public:
+  public:
     virtual ~IBkMouseHook() = default;
-    virtual void OnElementMouse(std::uint32_t message, CBkWindow* element, const Rect& rect, Point point) = 0;
+    virtual void OnElementMouse(std::uint32_t message, CBkWindow* element, const Rect& rect,
+                                Point point) = 0;
 };
 
 // Process-wide map from handle to element, under one lock.
 class BkHandleMap {
-public:
+  public:
     static ElementHandle Register(CBkWindow* element);
     static void Unregister(ElementHandle handle);
     // nullptr for 0 or a destroyed element.
@@ -82,7 +83,7 @@ public:
 };
 
 class CBkWindow : public CBkObject {
-public:
+  public:
     explicit CBkWindow(const char* tag);
     ~CBkWindow() override;
     CBkWindow(const CBkWindow&) = delete;
@@ -201,7 +202,7 @@ public:
     // path), in the rectangle shrunk by the class margins.
     void DrawElementText(platform::DeviceContext& dc);
 
-protected:
+  protected:
     // Reads `width` and `height` (an element without position).
     void ReadSizeAttributes(const char* width, const char* height);
     // The font code used for measuring: own, class, then up the tree; the

@@ -36,7 +36,8 @@ platform::DeviceContext& MeasureDc() {
     return dc;
 }
 
-platform::StringFormat MakeStringFormat(std::uint32_t textMode, std::uint32_t textModeEx, int hint) {
+platform::StringFormat MakeStringFormat(std::uint32_t textMode, std::uint32_t textModeEx,
+                                        int hint) {
     using Align = platform::StringFormat::Align;
     using Trimming = platform::StringFormat::Trimming;
     platform::StringFormat f;
@@ -116,8 +117,9 @@ Size CBkWindow::ContentSize(std::optional<Size> box) {
         // Measured in a box as large as the parent, each fraction rounded up.
         const CBkDialog* parent = Parent();
         const Rect layout = parent != nullptr ? parent->GetRect() : r;
-        const platform::SizeF s = dc.MeasureString(m_text, *font, layout.Width(), layout.Height(),
-                                                   MakeStringFormat(style.textMode, style.textModeEx, 0));
+        const platform::SizeF s =
+            dc.MeasureString(m_text, *font, layout.Width(), layout.Height(),
+                             MakeStringFormat(style.textMode, style.textModeEx, 0));
         w = static_cast<int>(std::ceil(s.width));
         h = static_cast<int>(std::ceil(s.height));
     } else {
@@ -168,7 +170,8 @@ void CBkWindow::DrawBackground(platform::DeviceContext& dc) {
     }
     const auto opacity = static_cast<std::uint8_t>(m_alpha * m_alpha2 / 255);
     if (!style.skin.empty()) {
-        DrawStretched(GetSkin(style.skin), dc, m_rect, BackgroundSkinState(), IsDpiScaled(), opacity);
+        DrawStretched(GetSkin(style.skin), dc, m_rect, BackgroundSkinState(), IsDpiScaled(),
+                      opacity);
         return;
     }
     Colorref bg = m_crBg != kNoColor ? m_crBg : style.crBg;
@@ -273,8 +276,8 @@ void CBkWindow::DrawElementText(platform::DeviceContext& dc) {
         const auto alpha = static_cast<unsigned>(m_alpha * alphaText / 255);
         const platform::StringFormat format =
             MakeStringFormat(m_textMode, style.textModeEx, style.gdiTextRenderingHint);
-        dc.DrawString(m_text, *dc.CurrentFont(), text.left, text.top, text.Width(), text.Height(), format,
-                      platform::ArgbFromColorref(dc.TextColor(), alpha));
+        dc.DrawString(m_text, *dc.CurrentFont(), text.left, text.top, text.Width(), text.Height(),
+                      format, platform::ArgbFromColorref(dc.TextColor(), alpha));
     } else if (style.shadow != 0) {
         dc.DrawShadowText(m_text, text, m_textMode, style.crShadow, 2, 2);
     } else {

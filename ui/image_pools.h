@@ -11,41 +11,41 @@
 namespace zeph::ui {
 
 class BkImagePool {
-public:
+  public:
     // nullptr when no resource or folder file of that number decodes.
     std::shared_ptr<const platform::Bitmap> Get(int number);
     void Clear() { m_images.clear(); }
     std::size_t Size() const { return m_images.size(); }
 
-protected:
+  protected:
     explicit BkImagePool(const char* type) : m_type(type) {}
 
-private:
+  private:
     const char* m_type;  // the resource type word: "png", "jpg", "bmp"
     std::unordered_map<int, std::shared_ptr<const platform::Bitmap>> m_images;
 };
 
 class BkPngPool : public BkImagePool {
-public:
+  public:
     static BkPngPool& Instance();
 
-private:
+  private:
     BkPngPool() : BkImagePool("png") {}
 };
 
 class BkJpgPool : public BkImagePool {
-public:
+  public:
     static BkJpgPool& Instance();
 
-private:
+  private:
     BkJpgPool() : BkImagePool("jpg") {}
 };
 
 class BkBmpPool : public BkImagePool {
-public:
+  public:
     static BkBmpPool& Instance();
 
-private:
+  private:
     BkBmpPool() : BkImagePool("bmp") {}
 };
 

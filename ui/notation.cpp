@@ -8,11 +8,17 @@
 
 namespace zeph::ui {
 
-int ParseInt(std::string_view text) { return Atoi(text); }
+int ParseInt(std::string_view text) {
+    return Atoi(text);
+}
 
-int ClampCoordinate(int value) { return std::clamp(value, -kMaxCoordinate, kMaxCoordinate); }
+int ClampCoordinate(int value) {
+    return std::clamp(value, -kMaxCoordinate, kMaxCoordinate);
+}
 
-int ParseCoordinate(std::string_view text) { return ClampCoordinate(Atoi(text)); }
+int ParseCoordinate(std::string_view text) {
+    return ClampCoordinate(Atoi(text));
+}
 
 Colorref ParseColor(std::string_view text) {
     if (text.empty()) {
@@ -29,6 +35,8 @@ Colorref ParseColor(std::string_view text) {
     return platform::MakeColorref(pair(0), pair(2), pair(4));
 }
 
-std::uint32_t ParseHex(std::string_view text) { return ReadHexNumber(Utf8ToUtf16(text)); }
+std::uint32_t ParseHex(std::string_view text) {
+    return ReadHexNumber(Utf8ToUtf16(text));
+}
 
 }  // namespace zeph::ui

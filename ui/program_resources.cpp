@@ -28,7 +28,8 @@ void RegisterProgramResources(std::span<const ProgramResource> table) {
     t.entries.insert(t.entries.end(), table.begin(), table.end());
 }
 
-std::optional<std::span<const std::uint8_t>> FindProgramResource(std::string_view type, int number) {
+std::optional<std::span<const std::uint8_t>> FindProgramResource(std::string_view type,
+                                                                 int number) {
     Table& t = TheTable();
     std::lock_guard lock(t.m);
     for (const ProgramResource& r : t.entries) {

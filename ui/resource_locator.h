@@ -12,7 +12,7 @@
 namespace zeph::ui {
 
 class ResourceLocator {
-public:
+  public:
     static ResourceLocator& Instance();
 
     // Switching to another folder empties the image caches first.
@@ -30,7 +30,7 @@ public:
     bool LoadSkins(int number);
     bool LoadStyles(int number);
 
-private:
+  private:
     std::optional<std::string> FromFolder(std::string_view type, int number) const;
     std::u16string m_folder;
 };

@@ -14,20 +14,22 @@ namespace zeph::ui {
 // A PNG picture: a horizontal strip of `subwidth`-wide sub-images, drawn
 // from an offset (`left`, `top`) with nine-grid margins.
 class CBkPngSkin : public CBkSkinBase {
-public:
+  public:
     CBkPngSkin() : CBkSkinBase("png") {}
 
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
-    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) override;
+    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                     std::uint8_t opacity) override;
     void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
                        std::uint8_t opacity) override;
-    void DrawPart(platform::DeviceContext& dc, const Rect& source, const Rect& dest, std::uint8_t opacity) override;
+    void DrawPart(platform::DeviceContext& dc, const Rect& source, const Rect& dest,
+                  std::uint8_t opacity) override;
     Size GetSkinSize() const override;
     bool IgnoresState() const override { return m_subWidth == 0; }
 
     int SubCount() const;
 
-protected:
+  protected:
     explicit CBkPngSkin(const char* tag) : CBkSkinBase(tag) {}
     bool LoadImage() override;
     virtual BkImagePool& Pool() { return BkPngPool::Instance(); }
@@ -48,7 +50,7 @@ protected:
     int m_middleTile = 0;
     std::shared_ptr<const platform::Bitmap> m_image;
 
-private:
+  private:
     std::optional<platform::Bitmap> m_flipped;
     std::optional<platform::Bitmap> m_scaled;
     double m_scaledFactor = 0;
@@ -56,22 +58,22 @@ private:
 
 // A JPEG picture with the placement attributes of a PNG skin.
 class CBkJpgSkin : public CBkPngSkin {
-public:
+  public:
     CBkJpgSkin() : CBkPngSkin("jpg") {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
 
-protected:
+  protected:
     BkImagePool& Pool() override { return BkJpgPool::Instance(); }
 };
 
 // A PNG picture that may come from a file, with its own opacity (or one
 // read from the program's skin settings file).
 class CBkNormalPngSkin : public CBkPngSkin {
-public:
+  public:
     CBkNormalPngSkin() : CBkPngSkin("skinpng") {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
 
-protected:
+  protected:
     explicit CBkNormalPngSkin(const char* tag) : CBkPngSkin(tag) {}
     bool LoadImage() override;
     std::uint8_t OwnOpacity() const override { return m_opacity; }
@@ -83,28 +85,30 @@ protected:
 };
 
 class CBkNormalJPGSkin : public CBkNormalPngSkin {
-public:
+  public:
     CBkNormalJPGSkin() : CBkNormalPngSkin("skinjpg") {}
 
-protected:
+  protected:
     BkImagePool& Pool() override { return BkJpgPool::Instance(); }
 };
 
 // Sub-images of a bitmap with a transparency mode: none (opaque), mask (one
 // colour is transparent) or alpha (the bitmap's own).
 class CBkImageSkin : public CBkSkinBase {
-public:
+  public:
     CBkImageSkin() : CBkSkinBase("imglst") {}
 
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
-    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) override;
+    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                     std::uint8_t opacity) override;
     void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
                        std::uint8_t opacity) override;
-    void DrawPart(platform::DeviceContext& dc, const Rect& source, const Rect& dest, std::uint8_t opacity) override;
+    void DrawPart(platform::DeviceContext& dc, const Rect& source, const Rect& dest,
+                  std::uint8_t opacity) override;
     Size GetSkinSize() const override;
     bool IgnoresState() const override { return m_subWidth == 0; }
 
-protected:
+  protected:
     explicit CBkImageSkin(const char* tag) : CBkSkinBase(tag) {}
     bool LoadImage() override;
     // The source rectangle of the sub-image for a state.
@@ -122,13 +126,13 @@ protected:
 // A bitmap frame: fixed edges of `left` and `top` pixels, a stretched or
 // coloured centre, optionally only one row or column of it.
 class CBkSkinImgFrame : public CBkImageSkin {
-public:
+  public:
     CBkSkinImgFrame() : CBkImageSkin("imgframe") {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
     void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
                        std::uint8_t opacity) override;
 
-private:
+  private:
     Colorref m_crBg = kNoColor;
     int m_edgeX = 0;
     int m_edgeY = 0;
@@ -138,29 +142,30 @@ private:
 // A bitmap with fixed left and right ends of `left` pixels and a stretched
 // middle.
 class CBkSkinImgHorzExtend : public CBkImageSkin {
-public:
+  public:
     CBkSkinImgHorzExtend() : CBkImageSkin("imghorzex") {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
     void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
                        std::uint8_t opacity) override;
 
-private:
+  private:
     int m_fixed = 0;
 };
 
 // A button drawn from colours: up or down (checked), each with hover and
 // push variants, and an optional border.
 class CBkSkinButton : public CBkSkinBase {
-public:
+  public:
     CBkSkinButton() : CBkSkinBase("button") {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
-    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) override;
+    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                     std::uint8_t opacity) override;
     void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
                        std::uint8_t opacity) override;
     Size GetSkinSize() const override { return {}; }
     bool IgnoresState() const override { return false; }
 
-private:
+  private:
     Colorref m_bg = kNoColor;
     Colorref m_border = kNoColor;
     Colorref m_up = kNoColor;
@@ -174,16 +179,17 @@ private:
 
 // A linear gradient from one colour to another over `size` pixels.
 class CBkSkinGradation : public CBkSkinBase {
-public:
+  public:
     CBkSkinGradation() : CBkSkinBase("gradation") {}
     AttrResult SetAttribute(std::string_view name, std::string_view value, bool loading) override;
-    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) override;
+    void DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                     std::uint8_t opacity) override;
     void DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
                        std::uint8_t opacity) override;
     Size GetSkinSize() const override { return {}; }
     bool IgnoresState() const override { return true; }
 
-private:
+  private:
     Colorref m_from = kNoColor;
     Colorref m_to = kNoColor;
     int m_size = 0;

@@ -17,15 +17,19 @@ std::unique_ptr<CBkSkinBase> Make() {
 
 // Tried in this order.
 constexpr Kind kKinds[] = {
-    {"imglst", &Make<CBkImageSkin>},        {"imgframe", &Make<CBkSkinImgFrame>},
-    {"button", &Make<CBkSkinButton>},       {"imghorzex", &Make<CBkSkinImgHorzExtend>},
-    {"gradation", &Make<CBkSkinGradation>}, {"png", &Make<CBkPngSkin>},
-    {"jpg", &Make<CBkJpgSkin>},             {"skinpng", &Make<CBkNormalPngSkin>},
+    {"imglst", &Make<CBkImageSkin>},
+    {"imgframe", &Make<CBkSkinImgFrame>},
+    {"button", &Make<CBkSkinButton>},
+    {"imghorzex", &Make<CBkSkinImgHorzExtend>},
+    {"gradation", &Make<CBkSkinGradation>},
+    {"png", &Make<CBkPngSkin>},
+    {"jpg", &Make<CBkJpgSkin>},
+    {"skinpng", &Make<CBkNormalPngSkin>},
     {"skinjpg", &Make<CBkNormalJPGSkin>},
 };
 
-void Blend(platform::DeviceContext& dc, const platform::Bitmap& bmp, const Rect& src, const Rect& dst,
-           std::uint8_t opacity) {
+void Blend(platform::DeviceContext& dc, const platform::Bitmap& bmp, const Rect& src,
+           const Rect& dst, std::uint8_t opacity) {
     if (!src.IsEmpty() && !dst.IsEmpty()) {
         dc.AlphaBlend(bmp, src, dst, opacity, platform::Interpolation::Nearest);
     }
@@ -95,7 +99,8 @@ bool CBkImageSkin::LoadImage() {
                     break;
                 case 1: {
                     const std::uint32_t opaque = Unpremultiplied(row[x]);
-                    const Colorref c = platform::MakeColorref((opaque >> 16) & 0xFF, (opaque >> 8) & 0xFF, opaque & 0xFF);
+                    const Colorref c = platform::MakeColorref((opaque >> 16) & 0xFF,
+                                                              (opaque >> 8) & 0xFF, opaque & 0xFF);
                     row[x] = (m_maskColor != kNoColor && c == m_maskColor) ? 0u : opaque;
                     break;
                 }
@@ -129,12 +134,14 @@ Size CBkImageSkin::GetSkinSize() const {
     return {m_subWidth > 0 ? m_subWidth : m_bitmap->Width(), m_bitmap->Height()};
 }
 
-void CBkImageSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) {
+void CBkImageSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                               std::uint8_t opacity) {
     if (!m_bitmap) {
         return;
     }
     const Rect src = SubImage(state);
-    Blend(dc, *m_bitmap, src, Rect::FromSize(rect.left, rect.top, src.Width(), src.Height()), opacity);
+    Blend(dc, *m_bitmap, src, Rect::FromSize(rect.left, rect.top, src.Width(), src.Height()),
+          opacity);
 }
 
 void CBkImageSkin::DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool,
@@ -165,7 +172,8 @@ void CBkImageSkin::DrawPart(platform::DeviceContext& dc, const Rect& source, con
 
 // ---------------------------------------------------------------- imgframe
 
-AttrResult CBkSkinImgFrame::SetAttribute(std::string_view name, std::string_view value, bool loading) {
+AttrResult CBkSkinImgFrame::SetAttribute(std::string_view name, std::string_view value,
+                                         bool loading) {
     if (name == "crbg") {
         m_crBg = ParseColor(value);
     } else if (name == "left") {
@@ -174,8 +182,9 @@ AttrResult CBkSkinImgFrame::SetAttribute(std::string_view name, std::string_view
         m_edgeY = ParseCoordinate(value);
     } else if (name == "part") {
         static constexpr std::pair<std::string_view, Part> kParts[] = {
-            {"all", Part::All},   {"top", Part::Top},       {"middle", Part::Middle}, {"bottom", Part::Bottom},
-            {"left", Part::Left}, {"center", Part::Center}, {"right", Part::Right},
+            {"all", Part::All},       {"top", Part::Top},   {"middle", Part::Middle},
+            {"bottom", Part::Bottom}, {"left", Part::Left}, {"center", Part::Center},
+            {"right", Part::Right},
         };
         for (auto [word, part] : kParts) {
             if (value == word) {
@@ -205,10 +214,11 @@ void CBkSkinImgFrame::DrawStretched(platform::DeviceContext& dc, const Rect& rec
     const int dy[] = {rect.top, rect.top + ey, rect.bottom - ey, rect.bottom};
     for (int row = 0; row < 3; ++row) {
         for (int col = 0; col < 3; ++col) {
-            const bool wanted = m_part == Part::All || (m_part == Part::Top && row == 0) ||
-                                (m_part == Part::Middle && row == 1) || (m_part == Part::Bottom && row == 2) ||
-                                (m_part == Part::Left && col == 0) || (m_part == Part::Center && col == 1) ||
-                                (m_part == Part::Right && col == 2);
+            const bool wanted =
+                m_part == Part::All || (m_part == Part::Top && row == 0) ||
+                (m_part == Part::Middle && row == 1) || (m_part == Part::Bottom && row == 2) ||
+                (m_part == Part::Left && col == 0) || (m_part == Part::Center && col == 1) ||
+                (m_part == Part::Right && col == 2);
             if (!wanted) {
                 continue;
             }
@@ -224,7 +234,8 @@ void CBkSkinImgFrame::DrawStretched(platform::DeviceContext& dc, const Rect& rec
 
 // --------------------------------------------------------------- imghorzex
 
-AttrResult CBkSkinImgHorzExtend::SetAttribute(std::string_view name, std::string_view value, bool loading) {
+AttrResult CBkSkinImgHorzExtend::SetAttribute(std::string_view name, std::string_view value,
+                                              bool loading) {
     if (name == "left") {
         m_fixed = ParseCoordinate(value);
         return AttrResult::Layout;
@@ -232,20 +243,20 @@ AttrResult CBkSkinImgHorzExtend::SetAttribute(std::string_view name, std::string
     return CBkImageSkin::SetAttribute(name, value, loading);
 }
 
-void CBkSkinImgHorzExtend::DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool,
-                                         std::uint8_t opacity) {
+void CBkSkinImgHorzExtend::DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state,
+                                         bool, std::uint8_t opacity) {
     if (!m_bitmap) {
         return;
     }
     const Rect s = SubImage(state);
     const int fixed = std::clamp(m_fixed, 0, s.Width() / 2);
     const int ends = std::min(fixed, rect.Width() / 2);
-    Blend(dc, *m_bitmap, Rect{s.left, s.top, s.left + ends, s.bottom}, Rect{rect.left, rect.top, rect.left + ends, rect.bottom},
-          opacity);
+    Blend(dc, *m_bitmap, Rect{s.left, s.top, s.left + ends, s.bottom},
+          Rect{rect.left, rect.top, rect.left + ends, rect.bottom}, opacity);
     Blend(dc, *m_bitmap, Rect{s.left + fixed, s.top, s.right - fixed, s.bottom},
           Rect{rect.left + ends, rect.top, rect.right - ends, rect.bottom}, opacity);
-    Blend(dc, *m_bitmap, Rect{s.right - ends, s.top, s.right, s.bottom}, Rect{rect.right - ends, rect.top, rect.right, rect.bottom},
-          opacity);
+    Blend(dc, *m_bitmap, Rect{s.right - ends, s.top, s.right, s.bottom},
+          Rect{rect.right - ends, rect.top, rect.right, rect.bottom}, opacity);
 }
 
 // ------------------------------------------------------------------ button
@@ -256,10 +267,14 @@ AttrResult CBkSkinButton::SetAttribute(std::string_view name, std::string_view v
         Colorref CBkSkinButton::*field;
     };
     static constexpr Field kFields[] = {
-        {"bg", &CBkSkinButton::m_bg},           {"border", &CBkSkinButton::m_border},
-        {"bgup", &CBkSkinButton::m_up},         {"bguphover", &CBkSkinButton::m_upHover},
-        {"bguppush", &CBkSkinButton::m_upPush}, {"bgdown", &CBkSkinButton::m_down},
-        {"bgdownhover", &CBkSkinButton::m_downHover}, {"bgdownpush", &CBkSkinButton::m_downPush},
+        {"bg", &CBkSkinButton::m_bg},
+        {"border", &CBkSkinButton::m_border},
+        {"bgup", &CBkSkinButton::m_up},
+        {"bguphover", &CBkSkinButton::m_upHover},
+        {"bguppush", &CBkSkinButton::m_upPush},
+        {"bgdown", &CBkSkinButton::m_down},
+        {"bgdownhover", &CBkSkinButton::m_downHover},
+        {"bgdownpush", &CBkSkinButton::m_downPush},
     };
     for (const auto& f : kFields) {
         if (name == f.name) {
@@ -274,7 +289,8 @@ AttrResult CBkSkinButton::SetAttribute(std::string_view name, std::string_view v
     return AttrResult::Unknown;
 }
 
-void CBkSkinButton::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) {
+void CBkSkinButton::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                                std::uint8_t opacity) {
     DrawStretched(dc, rect, state, false, opacity);
 }
 
@@ -284,8 +300,12 @@ void CBkSkinButton::DrawStretched(platform::DeviceContext& dc, const Rect& rect,
     const bool down = state != -1 && (state & 4) != 0;
     const bool pushed = state != -1 && (state & 2) != 0;
     const bool hover = state != -1 && (state & 1) != 0;
-    Colorref c = down ? (pushed ? m_downPush : hover ? m_downHover : m_down)
-                      : (pushed ? m_upPush : hover ? m_upHover : m_up);
+    Colorref c = down ? (pushed  ? m_downPush
+                         : hover ? m_downHover
+                                 : m_down)
+                      : (pushed  ? m_upPush
+                         : hover ? m_upHover
+                                 : m_up);
     if (c == kNoColor) {
         c = down ? m_down : m_up;
     }
@@ -323,7 +343,8 @@ AttrResult CBkSkinGradation::SetAttribute(std::string_view name, std::string_vie
     return AttrResult::Repaint;
 }
 
-void CBkSkinGradation::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) {
+void CBkSkinGradation::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                                   std::uint8_t opacity) {
     DrawStretched(dc, rect, state, false, opacity);
 }
 

@@ -13,11 +13,13 @@ namespace zeph::ui {
 
 namespace {
 
-std::uint8_t Combine(std::uint8_t a, std::uint8_t b) { return static_cast<std::uint8_t>(a * b / 255); }
+std::uint8_t Combine(std::uint8_t a, std::uint8_t b) {
+    return static_cast<std::uint8_t>(a * b / 255);
+}
 
 // One alpha-blended piece; empty sources or destinations draw nothing.
-void Piece(platform::DeviceContext& dc, const platform::Bitmap& bmp, int sx, int sy, int sw, int sh, int dx,
-           int dy, int dw, int dh, std::uint8_t opacity) {
+void Piece(platform::DeviceContext& dc, const platform::Bitmap& bmp, int sx, int sy, int sw, int sh,
+           int dx, int dy, int dw, int dh, std::uint8_t opacity) {
     if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) {
         return;
     }
@@ -32,8 +34,8 @@ void LimitedPiece(platform::DeviceContext& dc, const platform::Bitmap& bmp, Rect
                   std::uint8_t opacity) {
     src.right = src.left + std::min(src.Width(), dst.Width());
     src.bottom = src.top + std::min(src.Height(), dst.Height());
-    Piece(dc, bmp, src.left, src.top, src.Width(), src.Height(), dst.left, dst.top, dst.Width(), dst.Height(),
-          opacity);
+    Piece(dc, bmp, src.left, src.top, src.Width(), src.Height(), dst.left, dst.top, dst.Width(),
+          dst.Height(), opacity);
 }
 
 }  // namespace
@@ -103,8 +105,8 @@ const platform::Bitmap* CBkPngSkin::Picture() {
     return &*m_flipped;
 }
 
-void CBkPngSkin::DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state, bool dpiScaled,
-                               std::uint8_t opacity) {
+void CBkPngSkin::DrawStretched(platform::DeviceContext& dc, const Rect& rect, int state,
+                               bool dpiScaled, std::uint8_t opacity) {
     const platform::Bitmap* bmp = Picture();
     if (bmp == nullptr) {
         return;
@@ -144,7 +146,8 @@ void CBkPngSkin::DrawStretched(platform::DeviceContext& dc, const Rect& rect, in
         if (b > 0) {
             Piece(dc, *bmp, x0 + left, height - b, l, b, a, d - b, l, b, opacity);
         }
-        Piece(dc, *bmp, x0 + left, t + top, l, height - top - b - t, a, bt + t, l, d - bt - b - t, opacity);
+        Piece(dc, *bmp, x0 + left, t + top, l, height - top - b - t, a, bt + t, l, d - bt - b - t,
+              opacity);
     }
     if (r > 0) {
         const int p = v * (e + 1) - r;
@@ -154,7 +157,8 @@ void CBkPngSkin::DrawStretched(platform::DeviceContext& dc, const Rect& rect, in
         if (b > 0) {
             Piece(dc, *bmp, p, height - b, r, b, c - r, d - b, r, b, opacity);
         }
-        Piece(dc, *bmp, p, t + top, r, height - top - b - t, c - r, bt + t, r, d - bt - b - t, opacity);
+        Piece(dc, *bmp, p, t + top, r, height - top - b - t, c - r, bt + t, r, d - bt - b - t,
+              opacity);
     }
     const int w = c - a - r - l;
     const int s = v - left - r - l;
@@ -164,10 +168,12 @@ void CBkPngSkin::DrawStretched(platform::DeviceContext& dc, const Rect& rect, in
     if (b > 0) {
         Piece(dc, *bmp, x0 + left + l, height - b, s, b, a + l, d - b, w, b, opacity);
     }
-    Piece(dc, *bmp, x0 + left + l, t + top, s, height - top - b - t, a + l, bt + t, w, d - bt - b - t, opacity);
+    Piece(dc, *bmp, x0 + left + l, t + top, s, height - top - b - t, a + l, bt + t, w,
+          d - bt - b - t, opacity);
 }
 
-void CBkPngSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state, std::uint8_t opacity) {
+void CBkPngSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int state,
+                             std::uint8_t opacity) {
     const platform::Bitmap* bmp = Picture();
     if (bmp == nullptr) {
         return;
@@ -177,7 +183,8 @@ void CBkPngSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int 
     const int ih = bmp->Height();
     if (m_subWidth > 0) {
         const int e = SubImageIndex(state, SubCount());
-        Piece(dc, *bmp, e * m_subWidth, 0, m_subWidth, ih, rect.left, rect.top, m_subWidth, ih, opacity);
+        Piece(dc, *bmp, e * m_subWidth, 0, m_subWidth, ih, rect.left, rect.top, m_subWidth, ih,
+              opacity);
         return;
     }
     const int a = rect.left;
@@ -191,7 +198,8 @@ void CBkPngSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int 
     const int rowHeight = std::min(h, ih);
 
     if (ml > 0) {
-        LimitedPiece(dc, *bmp, Rect::FromSize(0, 0, ml, rowHeight), Rect::FromSize(a, b, ml, rowHeight), opacity);
+        LimitedPiece(dc, *bmp, Rect::FromSize(0, 0, ml, rowHeight),
+                     Rect::FromSize(a, b, ml, rowHeight), opacity);
     } else if (mt > 0) {
         LimitedPiece(dc, *bmp, Rect::FromSize(0, 0, iw, mt), Rect::FromSize(a, b, w, mt), opacity);
     }
@@ -225,22 +233,23 @@ void CBkPngSkin::DrawNatural(platform::DeviceContext& dc, const Rect& rect, int 
         LimitedPiece(dc, *bmp, Rect::FromSize(iw - mr, 0, mr, rowHeight),
                      Rect::FromSize(rect.right - mr, b, mr, rowHeight), opacity);
     } else if (mb > 0) {
-        LimitedPiece(dc, *bmp, Rect::FromSize(0, ih - mb, iw, mb), Rect::FromSize(a, rect.bottom - mb, w, mb),
-                     opacity);
+        LimitedPiece(dc, *bmp, Rect::FromSize(0, ih - mb, iw, mb),
+                     Rect::FromSize(a, rect.bottom - mb, w, mb), opacity);
     }
 }
 
 void CBkPngSkin::DrawPart(platform::DeviceContext& dc, const Rect& source, const Rect& dest,
                           std::uint8_t opacity) {
     if (const platform::Bitmap* bmp = Picture()) {
-        Piece(dc, *bmp, source.left, source.top, source.Width(), source.Height(), dest.left, dest.top, dest.Width(),
-              dest.Height(), Combine(opacity, OwnOpacity()));
+        Piece(dc, *bmp, source.left, source.top, source.Width(), source.Height(), dest.left,
+              dest.top, dest.Width(), dest.Height(), Combine(opacity, OwnOpacity()));
     }
 }
 
 AttrResult CBkJpgSkin::SetAttribute(std::string_view name, std::string_view value, bool loading) {
-    static constexpr std::string_view kKnown[] = {"src",         "subwidth",     "left",       "top",
-                                                  "margin_left", "margin_right", "margin_top", "margin_bottom"};
+    static constexpr std::string_view kKnown[] = {"src",        "subwidth",     "left",
+                                                  "top",        "margin_left",  "margin_right",
+                                                  "margin_top", "margin_bottom"};
     for (auto known : kKnown) {
         if (name == known) {
             return CBkPngSkin::SetAttribute(name, value, loading);
@@ -249,7 +258,8 @@ AttrResult CBkJpgSkin::SetAttribute(std::string_view name, std::string_view valu
     return AttrResult::Unknown;
 }
 
-AttrResult CBkNormalPngSkin::SetAttribute(std::string_view name, std::string_view value, bool loading) {
+AttrResult CBkNormalPngSkin::SetAttribute(std::string_view name, std::string_view value,
+                                          bool loading) {
     if (name == "file") {
         m_file = value;
         return AttrResult::Layout;
@@ -284,7 +294,8 @@ bool CBkNormalPngSkin::LoadImage() {
         return CBkPngSkin::LoadImage();
     }
     std::u16string path = Utf8ToUtf16(m_file);
-    const bool absolute = (path.size() >= 2 && path[1] == u':') || path.starts_with(u"\\") || path.starts_with(u"/");
+    const bool absolute =
+        (path.size() >= 2 && path[1] == u':') || path.starts_with(u"\\") || path.starts_with(u"/");
     if (!absolute) {
         path = ProgramFolder() + path;
     }

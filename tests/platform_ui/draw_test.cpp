@@ -1,8 +1,8 @@
 // The device context's shapes, blending, clipping and transforms, probed on
 // in-memory bitmaps.
-#include <gtest/gtest.h>
-
 #include "platform/draw.h"
+
+#include <gtest/gtest.h>
 
 namespace zeph::platform {
 namespace {
@@ -12,7 +12,9 @@ constexpr std::uint32_t kRed = 0xFFFF0000;
 constexpr std::uint32_t kGreen = 0xFF00FF00;
 constexpr std::uint32_t kBlue = 0xFF0000FF;
 
-int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+int Channel(std::uint32_t pixel, int shift) {
+    return static_cast<int>((pixel >> shift) & 0xFF);
+}
 
 // A 2-part strip: red on the left, blue on the right, each `part` wide.
 Bitmap Strip(int part, int height) {
@@ -44,7 +46,8 @@ TEST(Draw, AlphaBlendKeepsPerPixelAlphaAndTheConstantOpacity) {
         int green;
         int red;
     };
-    const Case cases[] = {{255, 0, 255, 0}, {128, 0, 255, 127}, {255, 1, 255, 255}, {0, 0, 255, 255}};
+    const Case cases[] = {
+        {255, 0, 255, 0}, {128, 0, 255, 127}, {255, 1, 255, 255}, {0, 0, 255, 255}};
     for (const Case& c : cases) {
         Bitmap dst(2, 1);
         dst.Clear(kWhite);

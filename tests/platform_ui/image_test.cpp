@@ -1,13 +1,16 @@
 // Image decoding into premultiplied bitmaps, for each format the skins use.
+#include "platform/image.h"
+
 #include <gtest/gtest.h>
 
-#include "platform/image.h"
 #include "tests/support/temp_dir.h"
 
 namespace zeph::platform {
 namespace {
 
-int Channel(std::uint32_t pixel, int shift) { return static_cast<int>((pixel >> shift) & 0xFF); }
+int Channel(std::uint32_t pixel, int shift) {
+    return static_cast<int>((pixel >> shift) & 0xFF);
+}
 
 TEST(Image, EachFormatDecodesWithItsColoursAndAlpha) {
     struct Case {

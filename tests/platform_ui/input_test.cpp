@@ -11,12 +11,14 @@ namespace {
 using test::WindowLog;
 
 class Input : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { InitWindowSystem(BackendKind::Headless); }
     WindowLog log;
 };
 
-Point PointOf(LParam l) { return {LoWordSigned(l), HiWordSigned(l)}; }
+Point PointOf(LParam l) {
+    return {LoWordSigned(l), HiWordSigned(l)};
+}
 
 TEST_F(Input, MouseGoesToTheDeepestChildInItsClientCoordinates) {
     const WindowHandle top = log.Create({100, 100, 300, 300});
@@ -98,8 +100,10 @@ TEST_F(Input, DoubleClicksNeedTheClassStyle) {
     PumpPendingMessages();
     EXPECT_EQ(std::count(plain.begin(), plain.end(), WM_LBUTTONDOWN), 2);
     EXPECT_EQ(std::count(plain.begin(), plain.end(), WM_LBUTTONDBLCLK), 0);
-    EXPECT_EQ(log.Sequence({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}, dbl),
-              (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}));
+    EXPECT_EQ(
+        log.Sequence({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK}, dbl),
+        (std::vector<std::uint32_t>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP}));
+    DestroyWindow(noDbl);
 }
 
 TEST_F(Input, ADisabledWindowGetsNoInput) {

@@ -15,7 +15,17 @@ namespace {
 struct Recorder {
     std::vector<std::uint32_t> messages;
     ThreadId lastThread = 0;
-    WindowHandle Create(std::uint32_t style = WS_POPUP, WindowHandle parent = 0, Rect rect = {0, 0, 100, 50}) {
+    std::vector<WindowHandle> windows;
+    Recorder() = default;
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+    ~Recorder() {
+        for (WindowHandle w : windows) {
+            DestroyWindow(w);
+        }
+    }
+    WindowHandle Create(std::uint32_t style = WS_POPUP, WindowHandle parent = 0,
+                        Rect rect = {0, 0, 100, 50}) {
         WindowParams p;
         p.style = style;
         p.parent = parent;
@@ -28,9 +38,13 @@ struct Recorder {
             }
             return DefWindowProc(h, m, w, l);
         };
-        return CreateWindow(p);
+        const WindowHandle hwnd = CreateWindow(p);
+        windows.push_back(hwnd);
+        return hwnd;
     }
-    int Count(std::uint32_t m) const { return static_cast<int>(std::count(messages.begin(), messages.end(), m)); }
+    int Count(std::uint32_t m) const {
+        return static_cast<int>(std::count(messages.begin(), messages.end(), m));
+    }
 };
 
 TEST(Messages, PostedMessagesArriveInOrderWithTheirParameters) {
@@ -164,14 +178,15 @@ TEST(Messages, TimersFireUntilKilledAndComeWithTheirId) {
     const WindowHandle w = r.Create();
     ASSERT_EQ(SetTimer(w, 7, 5), 7u);
     int ticks = 0;
-    RunModalLoop([&] { return ticks == 3; }, [&](const Message& m) {
-        if (m.message == WM_TIMER) {
-            EXPECT_EQ(m.hwnd, w);
-            EXPECT_EQ(m.wParam, 7u);
-            ++ticks;
-        }
-        return m.message == WM_TIMER;
-    });
+    RunModalLoop([&] { return ticks == 3; },
+                 [&](const Message& m) {
+                     if (m.message == WM_TIMER) {
+                         EXPECT_EQ(m.hwnd, w);
+                         EXPECT_EQ(m.wParam, 7u);
+                         ++ticks;
+                     }
+                     return m.message == WM_TIMER;
+                 });
     EXPECT_TRUE(KillTimer(w, 7));
     EXPECT_FALSE(KillTimer(w, 7));
     std::this_thread::sleep_for(std::chrono::milliseconds(20));

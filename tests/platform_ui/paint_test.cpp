@@ -18,7 +18,8 @@ struct Painter {
     Colorref color;
     std::vector<Rect> paints;
     explicit Painter(Colorref c) : color(c) {
-        log.answer = [this](WindowHandle h, std::uint32_t m, WParam, LParam) -> std::optional<LResult> {
+        log.answer = [this](WindowHandle h, std::uint32_t m, WParam,
+                            LParam) -> std::optional<LResult> {
             if (m != WM_PAINT) {
                 return std::nullopt;
             }

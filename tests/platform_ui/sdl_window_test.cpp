@@ -42,8 +42,8 @@ TEST(SdlWindow, PaintedPixelsReachTheScreen) {
 
     test::TempDir dir;
     const auto shot = dir.Path() / "screen.png";
-    const std::string command =
-        "import -display '" + std::string(display) + "' -window root '" + shot.string() + "' 2>/dev/null";
+    const std::string command = "import -display '" + std::string(display) + "' -window root '" +
+                                shot.string() + "' 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     auto screen = DecodeImageFile(shot);
     ASSERT_TRUE(screen.has_value());

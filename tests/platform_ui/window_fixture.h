@@ -12,7 +12,11 @@
 
 namespace zeph::test {
 
-using namespace zeph::platform;
+using platform::LParam;
+using platform::LResult;
+using platform::Rect;
+using platform::WindowHandle;
+using platform::WParam;
 
 struct Logged {
     WindowHandle hwnd;
@@ -22,14 +26,24 @@ struct Logged {
 };
 
 class WindowLog {
-public:
+  public:
     // Answers a message instead of DefWindowProc when it returns a value.
     std::function<std::optional<LResult>(WindowHandle, std::uint32_t, WParam, LParam)> answer;
     std::vector<Logged> log;
 
-    WindowHandle Create(Rect rect, std::uint32_t style = WS_POPUP | WS_VISIBLE, WindowHandle parent = 0,
-                        int id = 0, std::uint32_t exStyle = 0) {
-        WindowParams p;
+    WindowLog() = default;
+    WindowLog(const WindowLog&) = delete;
+    WindowLog& operator=(const WindowLog&) = delete;
+    // Its windows go with it: their procedure refers to it.
+    ~WindowLog() {
+        for (auto it = m_created.rbegin(); it != m_created.rend(); ++it) {
+            platform::DestroyWindow(*it);
+        }
+    }
+
+    WindowHandle Create(Rect rect, std::uint32_t style = platform::WS_POPUP | platform::WS_VISIBLE,
+                        WindowHandle parent = 0, int id = 0, std::uint32_t exStyle = 0) {
+        platform::WindowParams p;
         p.rect = rect;
         p.style = style;
         p.exStyle = exStyle;
@@ -42,9 +56,13 @@ public:
                     return *r;
                 }
             }
-            return DefWindowProc(h, m, w, l);
+            return platform::DefWindowProc(h, m, w, l);
         };
-        return CreateWindow(p);
+        const WindowHandle hwnd = platform::CreateWindow(p);
+        if (hwnd != 0) {
+            m_created.push_back(hwnd);
+        }
+        return hwnd;
     }
 
     // Messages of one number (optionally for one window), in order.
@@ -70,6 +88,9 @@ public:
         return out;
     }
     void Clear() { log.clear(); }
+
+  private:
+    std::vector<WindowHandle> m_created;
 };
 
 }  // namespace zeph::test

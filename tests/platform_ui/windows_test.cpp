@@ -10,7 +10,7 @@ namespace {
 using test::WindowLog;
 
 class Windows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { InitWindowSystem(BackendKind::Headless); }
     WindowLog log;
 };

@@ -11,18 +11,24 @@ using test::TempDir;
 using test::UiTest;
 
 // Program-file resources only these tests use.
-const std::string kProgramStrings = "<string><s id=\"1\">program one</s><s id=\"2\">program two</s></string>";
-const std::string kProgramSkins = "<skins><png name=\"shared\" src=\"101\" subwidth=\"32\"/></skins>";
+const std::string kProgramStrings =
+    "<string><s id=\"1\">program one</s><s id=\"2\">program two</s></string>";
+const std::string kProgramSkins =
+    "<skins><png name=\"shared\" src=\"101\" subwidth=\"32\"/></skins>";
 const std::string kProgramStyles = "<style><class name=\"shared\" crtext=\"FF0000\"/></style>";
 const std::string kProgramLayout = "<layer title=\"program\"/>";
 
 void RegisterTestResources() {
     static const bool done = [] {
         static const ProgramResource table[] = {
-            {"XML", 9002, reinterpret_cast<const std::uint8_t*>(kProgramStrings.data()), kProgramStrings.size()},
-            {"XML", 9000, reinterpret_cast<const std::uint8_t*>(kProgramSkins.data()), kProgramSkins.size()},
-            {"XML", 9001, reinterpret_cast<const std::uint8_t*>(kProgramStyles.data()), kProgramStyles.size()},
-            {"XML", 9011, reinterpret_cast<const std::uint8_t*>(kProgramLayout.data()), kProgramLayout.size()},
+            {"XML", 9002, reinterpret_cast<const std::uint8_t*>(kProgramStrings.data()),
+             kProgramStrings.size()},
+            {"XML", 9000, reinterpret_cast<const std::uint8_t*>(kProgramSkins.data()),
+             kProgramSkins.size()},
+            {"XML", 9001, reinterpret_cast<const std::uint8_t*>(kProgramStyles.data()),
+             kProgramStyles.size()},
+            {"XML", 9011, reinterpret_cast<const std::uint8_t*>(kProgramLayout.data()),
+             kProgramLayout.size()},
         };
         RegisterProgramResources(table);
         return true;
@@ -31,7 +37,7 @@ void RegisterTestResources() {
 }
 
 class Definitions : public UiTest {
-protected:
+  protected:
     void SetUp() override {
         UiTest::SetUp();
         RegisterTestResources();
@@ -60,13 +66,16 @@ TEST_F(Definitions, FirstDefinitionWinsAcrossTheMergedDocuments) {
     for (const char* picture : {"101.png", "102.png", "103.png"}) {
         folder.Write(picture, test::ReadFile(test::DataDir() / "ui" / "res" / picture));
     }
-    folder.Write("9002.xml", "<string><s id=\"2\">folder two</s><s id=\"3\">folder three</s><s>no id</s></string>");
+    folder.Write(
+        "9002.xml",
+        "<string><s id=\"2\">folder two</s><s id=\"3\">folder three</s><s>no id</s></string>");
     folder.Write("9000.xml",
                  "<skins><png name=\"shared\" src=\"102\"/><png name=\"folder\" src=\"103\"/>"
                  "<unknownkind name=\"odd\"/><png src=\"1\"/></skins>");
-    folder.Write("9001.xml",
-                 "<style><class name=\"shared\" crtext=\"00FF00\"/><class name=\"twice\" crtext=\"0000FF\"/>"
-                 "<class name=\"twice\" crtext=\"FFFFFF\"/><class crtext=\"123456\"/></style>");
+    folder.Write(
+        "9001.xml",
+        "<style><class name=\"shared\" crtext=\"00FF00\"/><class name=\"twice\" crtext=\"0000FF\"/>"
+        "<class name=\"twice\" crtext=\"FFFFFF\"/><class crtext=\"123456\"/></style>");
     ResourceLocator& locator = ResourceLocator::Instance();
     ASSERT_TRUE(locator.LoadStrings(9002));
     ASSERT_TRUE(locator.LoadSkins(9000));

@@ -26,7 +26,8 @@ TEST_F(Layout, LayerAttributesGiveTheWindowSettings) {
         {HostKind::ViewEx, "layered=\"1\"", 0x800A0000, 0x00090300},
         {HostKind::View, "layered=\"1\"", 0x800A0000, 0x00010300},
         // A child drops popup, system menu and layered; no border settings.
-        {HostKind::ViewEx, "child=\"1\" layered=\"1\" noborder=\"1\" resize=\"1\"", 0x46010000, 0x00010000},
+        {HostKind::ViewEx, "child=\"1\" layered=\"1\" noborder=\"1\" resize=\"1\"", 0x46010000,
+         0x00010000},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.attributes);
@@ -36,8 +37,9 @@ TEST_F(Layout, LayerAttributesGiveTheWindowSettings) {
         EXPECT_EQ(view.Layer().exStyle, c.exStyle);
     }
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(
-        "<layer title=\"塔威\" width=\"458\" height=\"314\" min_width=\"300\" nomove=\"1\" frame=\"bg\" anim=\"1\"/>"));
+    ASSERT_TRUE(
+        view.LoadLayoutText("<layer title=\"塔威\" width=\"458\" height=\"314\" min_width=\"300\" "
+                            "nomove=\"1\" frame=\"bg\" anim=\"1\"/>"));
     EXPECT_EQ(view.Layer().title, u"塔威");
     EXPECT_EQ(view.Layer().width, 458);
     EXPECT_EQ(view.Layer().minWidth, 300);
@@ -60,13 +62,15 @@ TEST_F(Layout, BadDocumentsFailAndEmptyThePanels) {
 }
 
 TEST_F(Layout, FullHeightHeaderDependsOnTheHostKind) {
-    const std::string markup = Layer("<header height=\"FULL\"><text id=\"1\" pos=\"0,0,-0,-0\"/></header>");
+    const std::string markup =
+        Layer("<header height=\"FULL\"><text id=\"1\" pos=\"0,0,-0,-0\"/></header>");
     struct Case {
         HostKind kind;
         bool fills;
         Rect header;
     };
-    for (const Case& c : {Case{HostKind::ViewEx, true, {0, 0, 300, 200}}, Case{HostKind::View, false, {0, 0, 300, 0}}}) {
+    for (const Case& c : {Case{HostKind::ViewEx, true, {0, 0, 300, 200}},
+                          Case{HostKind::View, false, {0, 0, 300, 0}}}) {
         CBkViewImpl view(c.kind);
         ASSERT_TRUE(view.LoadLayoutText(markup));
         view.LayoutPanels({0, 0, 300, 200});
@@ -81,8 +85,9 @@ TEST_F(Layout, FullHeightHeaderDependsOnTheHostKind) {
 
 TEST_F(Layout, PanelsStackAndFollowTheWindowSize) {
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(Layer(
-        "<header height=\"30\"/><body><text id=\"7\" pos=\"0,0,-0,-0\"/></body><footer height=\"44\"/>")));
+    ASSERT_TRUE(
+        view.LoadLayoutText(Layer("<header height=\"30\"/><body><text id=\"7\" "
+                                  "pos=\"0,0,-0,-0\"/></body><footer height=\"44\"/>")));
     struct Case {
         Rect client;
         Rect header;
@@ -108,20 +113,21 @@ TEST_F(Layout, PanelsStackAndFollowTheWindowSize) {
 
 TEST_F(Layout, TagsMakeTheirElementsAndUnknownOnesAreSkipped) {
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(Layer(
-        "<body>"
-        "<text id=\"1\"/><imgbtn id=\"2\"/><dlgbtn id=\"3\"><text id=\"31\"/></dlgbtn>"
-        "<mystery id=\"4\"><text id=\"41\"/></mystery>"
-        "<listwnd id=\"5\"><listitem id=\"51\"/></listwnd>"
-        "<realwnd id=\"6\" ctrlid=\"106\"/><hr id=\"7\"/>"
-        "</body>")));
+    ASSERT_TRUE(view.LoadLayoutText(
+        Layer("<body>"
+              "<text id=\"1\"/><imgbtn id=\"2\"/><dlgbtn id=\"3\"><text id=\"31\"/></dlgbtn>"
+              "<mystery id=\"4\"><text id=\"41\"/></mystery>"
+              "<listwnd id=\"5\"><listitem id=\"51\"/></listwnd>"
+              "<realwnd id=\"6\" ctrlid=\"106\"/><hr id=\"7\"/>"
+              "</body>")));
     struct Case {
         int id;
         const char* tag;
         bool container;
     };
-    const Case cases[] = {{1, "text", false},    {2, "imgbtn", false},   {3, "dlgbtn", true}, {31, "text", false},
-                          {5, "listwnd", true},  {51, "listitem", true}, {6, "realwnd", false}, {7, "hr", false}};
+    const Case cases[] = {{1, "text", false},    {2, "imgbtn", false}, {3, "dlgbtn", true},
+                          {31, "text", false},   {5, "listwnd", true}, {51, "listitem", true},
+                          {6, "realwnd", false}, {7, "hr", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.id);
         CBkWindow* e = view.FindElementById(c.id);
@@ -155,10 +161,12 @@ TEST_F(Layout, ScreenCreatorIsAskedLast) {
 
 TEST_F(Layout, FindPrefersDirectChildrenThenSearchesInDocumentOrder) {
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(Layer(
-        "<header height=\"30\"><dlg><text id=\"5\" tip=\"deep\"/></dlg><text id=\"5\" tip=\"direct\"/>"
-        "<dlg><dlg><text id=\"8\" tip=\"first\"/></dlg></dlg><dlg><text id=\"8\" tip=\"second\"/></dlg></header>"
-        "<body><text id=\"5\" tip=\"body\"/><text id=\"9\" tip=\"body9\"/></body>")));
+    ASSERT_TRUE(view.LoadLayoutText(
+        Layer("<header height=\"30\"><dlg><text id=\"5\" tip=\"deep\"/></dlg><text id=\"5\" "
+              "tip=\"direct\"/>"
+              "<dlg><dlg><text id=\"8\" tip=\"first\"/></dlg></dlg><dlg><text id=\"8\" "
+              "tip=\"second\"/></dlg></header>"
+              "<body><text id=\"5\" tip=\"body\"/><text id=\"9\" tip=\"body9\"/></body>")));
     struct Case {
         int id;
         const char16_t* tip;
@@ -178,12 +186,12 @@ TEST_F(Layout, CommonAttributesAndTheirResults) {
         AttrResult result;
     };
     const Case cases[] = {
-        {"class", "x", AttrResult::Layout},       {"id", "12", AttrResult::Repaint},
-        {"crbg", "FF0000", AttrResult::Repaint},  {"font", "0004", AttrResult::Repaint},
-        {"valign", "middle", AttrResult::Layout}, {"valign", "centre", AttrResult::Unknown},
-        {"align", "right", AttrResult::Layout},   {"pos", "1,2", AttrResult::Layout},
-        {"show", "0", AttrResult::Unknown},       {"width", "5", AttrResult::Unknown},
-        {"ctrlid", "106", AttrResult::Unknown},   {"notify", "3", AttrResult::Repaint},
+        {"class", "x", AttrResult::Layout},         {"id", "12", AttrResult::Repaint},
+        {"crbg", "FF0000", AttrResult::Repaint},    {"font", "0004", AttrResult::Repaint},
+        {"valign", "middle", AttrResult::Layout},   {"valign", "centre", AttrResult::Unknown},
+        {"align", "right", AttrResult::Layout},     {"pos", "1,2", AttrResult::Layout},
+        {"show", "0", AttrResult::Unknown},         {"width", "5", AttrResult::Unknown},
+        {"ctrlid", "106", AttrResult::Unknown},     {"notify", "3", AttrResult::Repaint},
         {"correctdrawbg", "1", AttrResult::Layout},
     };
     for (const Case& c : cases) {
@@ -200,8 +208,9 @@ TEST_F(Layout, CommonAttributesAndTheirResults) {
 
 TEST_F(Layout, ShowAttributeOnlyWorksAtLoad) {
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(Layer(
-        "<body><text id=\"1\" show=\"0\"/><text id=\"2\" show=\"\"/><text id=\"3\" show=\"1\"/></body>")));
+    ASSERT_TRUE(
+        view.LoadLayoutText(Layer("<body><text id=\"1\" show=\"0\"/><text id=\"2\" "
+                                  "show=\"\"/><text id=\"3\" show=\"1\"/></body>")));
     EXPECT_FALSE(view.FindElementById(1)->IsVisible());
     EXPECT_TRUE(view.FindElementById(2)->IsVisible());
     view.SetElementAttribute(3, "show", "0");
@@ -214,8 +223,9 @@ TEST_F(Layout, ShowAttributeOnlyWorksAtLoad) {
 
 TEST_F(Layout, TextChangesResizeOnlyContentSizedElements) {
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(Layer(
-        "<body><text id=\"1\" pos=\"10,10\">ab</text><text id=\"2\" pos=\"10,40,60,60\">ab</text></body>")));
+    ASSERT_TRUE(
+        view.LoadLayoutText(Layer("<body><text id=\"1\" pos=\"10,10\">ab</text><text id=\"2\" "
+                                  "pos=\"10,40,60,60\">ab</text></body>")));
     view.LayoutPanels({0, 0, 400, 100});
     const Rect before = view.FindElementById(1)->GetRect();
     ASSERT_TRUE(view.SetElementText(1, u"a much longer text"));
@@ -248,7 +258,8 @@ TEST_F(Layout, HandlesOutliveNothing) {
     ElementHandle handle = 0;
     {
         CBkViewImpl view(HostKind::ViewEx);
-        ASSERT_TRUE(view.LoadLayoutText(Layer("<body><dlg id=\"1\"><text id=\"2\"/></dlg></body>")));
+        ASSERT_TRUE(
+            view.LoadLayoutText(Layer("<body><dlg id=\"1\"><text id=\"2\"/></dlg></body>")));
         CBkWindow* e = view.FindElementById(2);
         handle = e->Handle();
         EXPECT_EQ(BkHandleMap::Find(handle), e);
@@ -261,28 +272,30 @@ TEST_F(Layout, HandlesOutliveNothing) {
 
 TEST_F(Layout, HitTestingFollowsFloatOrderTransparencyAndOnlyDrawChild) {
     CBkViewImpl view(HostKind::ViewEx);
-    ASSERT_TRUE(view.LoadLayoutText(Layer(
-        "<body>"
-        "<text id=\"1\" pos=\"0,0,100,100\"/>"
-        "<text id=\"2\" pos=\"0,0,50,50\"/>"
-        "<text id=\"3\" pos=\"0,0,20,20\" transparent=\"1\"/>"
-        "<dlgbtn id=\"4\" pos=\"100,0,150,50\"><text id=\"41\" pos=\"0,0,-0,-0\"/></dlgbtn>"
-        "<dlg id=\"5\" pos=\"150,0,200,50\"><text id=\"51\" pos=\"0,0,-0,-0\"/></dlg>"
-        "<text id=\"6\" float=\"1\" width=\"30\" height=\"30\"/>"
-        "</body>")));
+    ASSERT_TRUE(view.LoadLayoutText(
+        Layer("<body>"
+              "<text id=\"1\" pos=\"0,0,100,100\"/>"
+              "<text id=\"2\" pos=\"0,0,50,50\"/>"
+              "<text id=\"3\" pos=\"0,0,20,20\" transparent=\"1\"/>"
+              "<dlgbtn id=\"4\" pos=\"100,0,150,50\"><text id=\"41\" pos=\"0,0,-0,-0\"/></dlgbtn>"
+              "<dlg id=\"5\" pos=\"150,0,200,50\"><text id=\"51\" pos=\"0,0,-0,-0\"/></dlg>"
+              "<text id=\"6\" float=\"1\" width=\"30\" height=\"30\"/>"
+              "</body>")));
     view.LayoutPanels({0, 0, 200, 100});
     struct Case {
         Point p;
         int id;
     };
     // The floating one (at the origin, 30 x 30) wins over later siblings.
-    const Case cases[] = {{{10, 10}, 6}, {{40, 40}, 2}, {{70, 70}, 1}, {{120, 10}, 4}, {{160, 10}, 51}, {{180, 80}, -1}};
+    const Case cases[] = {{{10, 10}, 6},  {{40, 40}, 2},   {{70, 70}, 1},
+                          {{120, 10}, 4}, {{160, 10}, 51}, {{180, 80}, -1}};
     for (const Case& c : cases) {
         const ElementHandle hit = view.HitTestPanels(c.p);
         CBkWindow* e = BkHandleMap::Find(hit);
         ASSERT_NE(e, nullptr);
         // -1: the body itself.
-        EXPECT_EQ(c.id == -1 ? &view.Body() : view.FindElementById(c.id), e) << c.p.x << "," << c.p.y;
+        EXPECT_EQ(c.id == -1 ? &view.Body() : view.FindElementById(c.id), e)
+            << c.p.x << "," << c.p.y;
     }
     view.FindElementById(2)->ModifyState(kStateDisabled, 0);
     EXPECT_EQ(BkHandleMap::Find(view.HitTestPanels({40, 40}, true)), view.FindElementById(1));

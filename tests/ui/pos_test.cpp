@@ -17,15 +17,25 @@ TEST(PosGrammar, ItemsPrefixesAndCounts) {
         BkPosItem items[4];
     };
     const Case cases[] = {
-        {"10,7,80,23", 4, {{false, false, 10}, {false, false, 7}, {false, false, 80}, {false, false, 23}}},
+        {"10,7,80,23",
+         4,
+         {{false, false, 10}, {false, false, 7}, {false, false, 80}, {false, false, 23}}},
         {"-60,0", 2, {{false, true, 60}, {false, false, 0}}},
-        {"|-40,0,|40,30", 4, {{true, true, 40}, {false, false, 0}, {true, false, 40}, {false, false, 30}}},
-        {"5,5,w20,h10", 4, {{false, false, 5}, {false, false, 5}, {false, false, 25}, {false, false, 15}}},
+        {"|-40,0,|40,30",
+         4,
+         {{true, true, 40}, {false, false, 0}, {true, false, 40}, {false, false, 30}}},
+        {"5,5,w20,h10",
+         4,
+         {{false, false, 5}, {false, false, 5}, {false, false, 25}, {false, false, 15}}},
         // "w" and "h" count only on the right and bottom items.
-        {"w5,h5,3,4", 4, {{false, false, 5}, {false, false, 5}, {false, false, 3}, {false, false, 4}}},
+        {"w5,h5,3,4",
+         4,
+         {{false, false, 5}, {false, false, 5}, {false, false, 3}, {false, false, 4}}},
         {"-0,-0", 2, {{false, true, 0}, {false, true, 0}}},
         {"x,y", 2, {}},
-        {"1,2,3,4,5", 4, {{false, false, 1}, {false, false, 2}, {false, false, 3}, {false, false, 4}}},
+        {"1,2,3,4,5",
+         4,
+         {{false, false, 1}, {false, false, 2}, {false, false, 3}, {false, false, 4}}},
         {"1,2,", 2, {{false, false, 1}, {false, false, 2}}},
         {"1,2,3", 0, {}},
         {"7", 0, {}},
@@ -48,13 +58,13 @@ TEST(PosGrammar, ValuesAreScaledButNotFlags) {
 }
 
 class Placement : public UiTest {
-protected:
+  protected:
     // A 458 x 314 container at (0, 0) holding one child made from markup.
     Rect Place(const std::string& childMarkup, const std::string& containerClass = "") {
         view = std::make_unique<CBkViewImpl>(HostKind::ViewEx);
         const std::string cls = containerClass.empty() ? "" : " class=\"" + containerClass + "\"";
-        EXPECT_TRUE(view->LoadLayoutText(Layer("<body><dlg id=\"1\" pos=\"0,0,-0,-0\"" + cls + ">" + childMarkup +
-                                               "</dlg></body>")));
+        EXPECT_TRUE(view->LoadLayoutText(Layer("<body><dlg id=\"1\" pos=\"0,0,-0,-0\"" + cls + ">" +
+                                               childMarkup + "</dlg></body>")));
         view->LayoutPanels({0, 0, 458, 314});
         CBkWindow* child = view->FindElementById(2);
         EXPECT_NE(child, nullptr);
@@ -145,14 +155,15 @@ TEST_F(Placement, ImagesTakeTheirSkinSize) {
 TEST_F(Placement, DpiScalingMultipliesPositionValuesOfAwareLayers) {
     BkDpi::SetFactor(1.5);
     view = std::make_unique<CBkViewImpl>(HostKind::ViewEx);
-    ASSERT_TRUE(view->LoadLayoutText(
-        Layer("<body><text id=\"2\" pos=\"10,20,-10,40\"/></body>", "width=\"200\" height=\"100\" dpiaware=\"1\"")));
+    ASSERT_TRUE(view->LoadLayoutText(Layer("<body><text id=\"2\" pos=\"10,20,-10,40\"/></body>",
+                                           "width=\"200\" height=\"100\" dpiaware=\"1\"")));
     EXPECT_EQ(view->Layer().width, 300);
     view->LayoutPanels({0, 0, 300, 150});
     EXPECT_EQ(view->FindElementById(2)->GetRect(), (Rect{15, 30, 285, 60}));
 
     CBkViewImpl unaware(HostKind::ViewEx);
-    ASSERT_TRUE(unaware.LoadLayoutText(Layer("<body><text id=\"2\" pos=\"10,20,-10,40\"/></body>")));
+    ASSERT_TRUE(
+        unaware.LoadLayoutText(Layer("<body><text id=\"2\" pos=\"10,20,-10,40\"/></body>")));
     EXPECT_EQ(unaware.Layer().width, 200);
     unaware.LayoutPanels({0, 0, 300, 150});
     EXPECT_EQ(unaware.FindElementById(2)->GetRect(), (Rect{10, 20, 290, 40}));

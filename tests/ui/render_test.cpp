@@ -14,7 +14,7 @@ using platform::Rect;
 using test::UiTest;
 
 class SampleWindow : public UiTest {
-protected:
+  protected:
     void SetUp() override {
         UiTest::SetUp();
         BkFontPool::Instance().Reset(u"Microsoft YaHei");
@@ -82,16 +82,17 @@ TEST_F(SampleWindow, ARepaintChangesOnlyTheAreaThatAskedForIt) {
     ASSERT_TRUE(view.SetElementText(201, u"正在安装，已完成 99%"));
     ASSERT_TRUE(view.SetElementAttribute(206, "pos", "20,186,-20,194"));
     EXPECT_TRUE(view.IsDirty());
-    const Rect changed = oldText.Union(view.FindElementById(201)->GetRect()).Union(
-        view.FindElementById(206)->GetRect());
+    const Rect changed = oldText.Union(view.FindElementById(201)->GetRect())
+                             .Union(view.FindElementById(206)->GetRect());
     EXPECT_TRUE(view.InvalidRegion().Intersects(changed));
     Repaint(view, shot);
     EXPECT_FALSE(view.IsDirty());
     bool textChanged = false;
     for (int y = 0; y < shot.Height(); ++y) {
         for (int x = 0; x < shot.Width(); ++x) {
-            const bool inside = view.FindElementById(201)->GetRect().Union(oldText).Contains({x, y}) ||
-                                view.FindElementById(206)->GetRect().Contains({x, y});
+            const bool inside =
+                view.FindElementById(201)->GetRect().Union(oldText).Contains({x, y}) ||
+                view.FindElementById(206)->GetRect().Contains({x, y});
             if (!inside) {
                 ASSERT_EQ(shot.Pixel(x, y), before.Pixel(x, y)) << x << "," << y;
             } else if (shot.Pixel(x, y) != before.Pixel(x, y)) {
@@ -119,8 +120,9 @@ TEST_F(SampleWindow, FrameSkinIsDrawnUnderThePanels) {
     auto banner = platform::DecodeImageFile(test::DataDir() / "ui" / "sample" / "51.png");
     ASSERT_TRUE(banner);
     CBkViewImpl framed(HostKind::ViewEx);
-    ASSERT_TRUE(framed.LoadLayoutText(Layer("<body><text pos=\"40,0,-0,-0\" crbg=\"00FF00\"/></body>",
-                                            "width=\"100\" height=\"30\" frame=\"frame_bg\"")));
+    ASSERT_TRUE(
+        framed.LoadLayoutText(Layer("<body><text pos=\"40,0,-0,-0\" crbg=\"00FF00\"/></body>",
+                                    "width=\"100\" height=\"30\" frame=\"frame_bg\"")));
     const Bitmap b = Render(framed, 100, 30);
     EXPECT_EQ(b.Pixel(10, 10), banner->Pixel(10, 10));  // the frame, cut to the window
     EXPECT_EQ(b.Pixel(50, 10), test::kGreen);

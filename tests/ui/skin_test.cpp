@@ -19,7 +19,7 @@ using test::kYellow;
 using test::UiTest;
 
 class SkinDrawing : public UiTest {
-protected:
+  protected:
     void SetUp() override {
         UiTest::SetUp();
         Define(
@@ -31,7 +31,8 @@ protected:
     static void Define(std::string_view body) { UiTest::Skins(body); }
 
     // The background of an element of class `cls`, drawn in `state`.
-    std::uint32_t BackgroundPixel(const std::string& skin, std::uint32_t state, bool corrected, int w, int h) {
+    std::uint32_t BackgroundPixel(const std::string& skin, std::uint32_t state, bool corrected,
+                                  int w, int h) {
         BkStylePool::Instance().Reset();
         Styles("<class name=\"bg\" skin=\"" + skin + "\"/>");
         CBkViewImpl view(HostKind::ViewEx);
@@ -60,7 +61,7 @@ TEST_F(SkinDrawing, SubImagesFollowTheRawOrCorrectedState) {
         {"close", 32, 32, kStateHover, false, kGreen},
         {"close", 32, 32, kStatePushed, false, kBlue},
         {"close", 32, 32, kStateHover | kStatePushed, false, kRed},  // 3 mod 3
-        {"close", 32, 32, kStateChecked, false, kGreen},               // 4 mod 3
+        {"close", 32, 32, kStateChecked, false, kGreen},             // 4 mod 3
         // Corrected: pushed 2, hovered 1, disabled 3 (mod 3 = 0).
         {"close", 32, 32, kStateHover | kStatePushed, true, kBlue},
         {"close", 32, 32, kStateHover, true, kGreen},
@@ -72,7 +73,8 @@ TEST_F(SkinDrawing, SubImagesFollowTheRawOrCorrectedState) {
         {"fast_install_btn", 140, 36, 0, true, kRed},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.skin << " state " << c.state << (c.corrected ? " corrected" : ""));
+        SCOPED_TRACE(testing::Message()
+                     << c.skin << " state " << c.state << (c.corrected ? " corrected" : ""));
         EXPECT_EQ(BackgroundPixel(c.skin, c.state, c.corrected, c.w, c.h), c.pixel);
     }
 }
@@ -83,8 +85,8 @@ TEST_F(SkinDrawing, SubImageIndexes) {
         int count;
         int index;
     };
-    for (const Case& c : {Case{-1, 3, 0}, Case{0, 3, 0}, Case{3, 3, 0}, Case{4, 3, 1}, Case{3, 4, 3},
-                          Case{0x10, 4, 0}, Case{5, 1, 0}, Case{-2, 3, 1}}) {
+    for (const Case& c : {Case{-1, 3, 0}, Case{0, 3, 0}, Case{3, 3, 0}, Case{4, 3, 1},
+                          Case{3, 4, 3}, Case{0x10, 4, 0}, Case{5, 1, 0}, Case{-2, 3, 1}}) {
         EXPECT_EQ(SubImageIndex(c.state, c.count), c.index) << c.state << " of " << c.count;
     }
 }
@@ -108,8 +110,8 @@ TEST_F(SkinDrawing, NineGridKeepsFivePixelEndsOverAHundred) {
         int x;
         std::uint32_t pixel;
     };
-    const Probe probes[] = {{9, kWhite},   {10, kRed},    {14, kRed},   {15, kGreen}, {60, kGreen},
-                            {104, kGreen}, {105, kBlue},  {109, kBlue}, {110, kWhite}};
+    const Probe probes[] = {{9, kWhite},   {10, kRed},   {14, kRed},   {15, kGreen}, {60, kGreen},
+                            {104, kGreen}, {105, kBlue}, {109, kBlue}, {110, kWhite}};
     for (const Probe& p : probes) {
         EXPECT_EQ(b.Pixel(p.x, 10), p.pixel) << p.x;
     }
@@ -155,9 +157,10 @@ TEST_F(SkinDrawing, OffsetsAndOpacity) {
 }
 
 TEST_F(SkinDrawing, NaturalSizeDrawing) {
-    Define("<png name=\"tile\" src=\"103\" margin_left=\"5\" margin_right=\"5\" middle_tile=\"1\"/>"
-           "<png name=\"flipped\" src=\"103\" flip=\"1\"/>"
-           "<png name=\"plain\" src=\"103\"/>");
+    Define(
+        "<png name=\"tile\" src=\"103\" margin_left=\"5\" margin_right=\"5\" middle_tile=\"1\"/>"
+        "<png name=\"flipped\" src=\"103\" flip=\"1\"/>"
+        "<png name=\"plain\" src=\"103\"/>");
     struct Probe {
         int x;
         int y;
@@ -173,12 +176,25 @@ TEST_F(SkinDrawing, NaturalSizeDrawing) {
         // A sub-image at its own size at the top-left, whatever the rectangle.
         {"close", 2, {4, 4, 10, 10}, {{4, 4, kBlue}, {35, 35, kBlue}, {36, 36, kWhite}}},
         // Ends at their size, the middle (10 green) repeated, the last copy cut.
-        {"tile", 0, {0, 0, 37, 30}, {{4, 5, kRed}, {5, 5, kGreen}, {31, 5, kGreen}, {32, 5, kBlue}, {36, 9, kBlue},
-                                     {20, 10, kWhite}}},
+        {"tile",
+         0,
+         {0, 0, 37, 30},
+         {{4, 5, kRed},
+          {5, 5, kGreen},
+          {31, 5, kGreen},
+          {32, 5, kBlue},
+          {36, 9, kBlue},
+          {20, 10, kWhite}}},
         // Smaller than the picture: cut, not squeezed.
-        {"plain", 0, {0, 0, 12, 4}, {{4, 2, kRed}, {11, 2, kGreen}, {12, 2, kWhite}, {4, 4, kWhite}}},
+        {"plain",
+         0,
+         {0, 0, 12, 4},
+         {{4, 2, kRed}, {11, 2, kGreen}, {12, 2, kWhite}, {4, 4, kWhite}}},
         // Wider: the middle stretched, the height the picture's.
-        {"plain", 0, {0, 0, 40, 30}, {{9, 5, kRed}, {10, 5, kGreen}, {30, 5, kBlue}, {20, 12, kWhite}}},
+        {"plain",
+         0,
+         {0, 0, 40, 30},
+         {{9, 5, kRed}, {10, 5, kGreen}, {30, 5, kBlue}, {20, 12, kWhite}}},
         {"flipped", 0, {0, 0, 20, 10}, {{0, 5, kBlue}, {19, 5, kRed}}},
     };
     for (const Case& c : cases) {
@@ -210,14 +226,16 @@ TEST_F(SkinDrawing, DpiScaledDrawingUsesAScaledCopyPerSubImage) {
 }
 
 TEST_F(SkinDrawing, ColourAndBitmapKinds) {
-    Define("<button name=\"btn\" bgup=\"FF0000\" bguphover=\"00FF00\" bgdown=\"0000FF\" border=\"000000\" useborder=\"1\"/>"
-           "<gradation name=\"grad\" from=\"000000\" to=\"FFFFFF\" size=\"100\" direction=\"horz\"/>"
-           "<imglst name=\"masked\" src=\"105\" mode=\"mask\" maskcolor=\"FF00FF\"/>"
-           "<imglst name=\"opaque\" src=\"105\" mode=\"none\"/>"
-           "<imgframe name=\"frame\" src=\"107\" left=\"5\" crbg=\"FFFF00\"/>"
-           "<imghorzex name=\"horz\" src=\"107\" left=\"5\"/>"
-           "<jpg name=\"photo\" src=\"106\"/>"
-           "<imglst name=\"badmode\" src=\"105\" mode=\"sparkle\"/>");
+    Define(
+        "<button name=\"btn\" bgup=\"FF0000\" bguphover=\"00FF00\" bgdown=\"0000FF\" "
+        "border=\"000000\" useborder=\"1\"/>"
+        "<gradation name=\"grad\" from=\"000000\" to=\"FFFFFF\" size=\"100\" direction=\"horz\"/>"
+        "<imglst name=\"masked\" src=\"105\" mode=\"mask\" maskcolor=\"FF00FF\"/>"
+        "<imglst name=\"opaque\" src=\"105\" mode=\"none\"/>"
+        "<imgframe name=\"frame\" src=\"107\" left=\"5\" crbg=\"FFFF00\"/>"
+        "<imghorzex name=\"horz\" src=\"107\" left=\"5\"/>"
+        "<jpg name=\"photo\" src=\"106\"/>"
+        "<imglst name=\"badmode\" src=\"105\" mode=\"sparkle\"/>");
     struct Probe {
         int x;
         int y;
@@ -248,7 +266,8 @@ TEST_F(SkinDrawing, ColourAndBitmapKinds) {
         for (const Probe& p : c.probes) {
             const std::uint32_t got = b.Pixel(p.x, p.y);
             for (int shift : {0, 8, 16, 24}) {
-                EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF), static_cast<int>((p.pixel >> shift) & 0xFF), 3)
+                EXPECT_NEAR(static_cast<int>((got >> shift) & 0xFF),
+                            static_cast<int>((p.pixel >> shift) & 0xFF), 3)
                     << p.x << "," << p.y;
             }
         }

@@ -17,7 +17,7 @@ TEST(Notation, Colours) {
         Colorref expected;
     };
     const Case cases[] = {
-        {"FF0000", MakeColorref(255, 0, 0)}, {"00ff80", MakeColorref(0, 255, 128)},
+        {"FF0000", MakeColorref(255, 0, 0)},        {"00ff80", MakeColorref(0, 255, 128)},
         {"129cff", MakeColorref(0x12, 0x9C, 0xFF)}, {"GG00FF", MakeColorref(0, 0, 255)},
         {"12x4AB", MakeColorref(0x12, 0, 0xAB)},    {"", kNoColor},
         {"FFF", MakeColorref(255, 0, 0)},           {"0000FF99", MakeColorref(0, 0, 255)},
@@ -32,8 +32,8 @@ TEST(Notation, HexadecimalAndIntegers) {
         const char* text;
         std::uint32_t expected;
     };
-    for (const Case& c : {Case{"8028", 0x8028}, Case{"e400", 0xE400}, Case{"E400", 0xE400}, Case{"", 0},
-                          Case{"28 ", 0}, Case{"0x28", 0}, Case{"-1", 0}}) {
+    for (const Case& c : {Case{"8028", 0x8028}, Case{"e400", 0xE400}, Case{"E400", 0xE400},
+                          Case{"", 0}, Case{"28 ", 0}, Case{"0x28", 0}, Case{"-1", 0}}) {
         EXPECT_EQ(ParseHex(c.text), c.expected) << c.text;
     }
     EXPECT_EQ(ParseInt("42px"), 42);
@@ -53,10 +53,11 @@ TEST(FontCodes, HeightsWeightsAndStyles) {
         bool underline;
     };
     const Case cases[] = {
-        {0x0000, -12, 400, false, false}, {0x0100, -13, 400, false, false}, {0x0200, -14, 400, false, false},
-        {0x0404, -16, 700, false, false}, {0x0F00, -27, 400, false, false}, {0x1000, -28, 400, false, false},
-        {0x0006, -12, 700, false, true},  {0x0001, -12, 400, true, false},  {0xE400, 16, 400, false, false},
-        {0xFF00, -11, 400, false, false},
+        {0x0000, -12, 400, false, false}, {0x0100, -13, 400, false, false},
+        {0x0200, -14, 400, false, false}, {0x0404, -16, 700, false, false},
+        {0x0F00, -27, 400, false, false}, {0x1000, -28, 400, false, false},
+        {0x0006, -12, 700, false, true},  {0x0001, -12, 400, true, false},
+        {0xE400, 16, 400, false, false},  {0xFF00, -11, 400, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -153,16 +154,20 @@ bool HasColouredInk(const Bitmap& b, const Rect& r, bool (*match)(std::uint32_t)
     }
     return false;
 }
-bool Bluish(std::uint32_t p) { return (p & 0xFF) > 200 && ((p >> 16) & 0xFF) < 80; }
+bool Bluish(std::uint32_t p) {
+    return (p & 0xFF) > 200 && ((p >> 16) & 0xFF) < 80;
+}
 bool Greyish(std::uint32_t p) {
     const int r = (p >> 16) & 0xFF;
     const int b = p & 0xFF;
     return r < 200 && std::abs(r - b) < 10;
 }
-bool Reddish(std::uint32_t p) { return ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80; }
+bool Reddish(std::uint32_t p) {
+    return ((p >> 16) & 0xFF) > 200 && (p & 0xFF) < 80 && ((p >> 8) & 0xFF) < 80;
+}
 
 class TextDrawing : public UiTest {
-protected:
+  protected:
     Bitmap Draw(const std::string& body, std::uint32_t addState = 0, int w = 200, int h = 40) {
         view = std::make_unique<CBkViewImpl>(HostKind::ViewEx);
         EXPECT_TRUE(view->LoadLayoutText(Layer("<body>" + body + "</body>")));
@@ -177,31 +182,37 @@ protected:
 
 TEST_F(TextDrawing, StateColoursAndTheDisabledColour) {
     Styles("<class name=\"link\" crtext=\"9b9b9b\" crhover=\"129cff\" crdisabled=\"FF0000\"/>");
-    const std::string markup = "<link id=\"1\" class=\"link\" pos=\"0,0,-0,-0\">Some link text</link>";
+    const std::string markup =
+        "<link id=\"1\" class=\"link\" pos=\"0,0,-0,-0\">Some link text</link>";
     const Rect all{0, 0, 200, 40};
     struct Case {
         std::uint32_t state;
         bool (*ink)(std::uint32_t);
     };
-    for (const Case& c : {Case{0, Greyish}, Case{kStateHover, Bluish}, Case{kStateDisabled | kStateHover, Reddish}}) {
+    for (const Case& c : {Case{0, Greyish}, Case{kStateHover, Bluish},
+                          Case{kStateDisabled | kStateHover, Reddish}}) {
         SCOPED_TRACE(c.state);
         EXPECT_TRUE(HasColouredInk(Draw(markup, c.state), all, c.ink));
     }
     EXPECT_FALSE(HasColouredInk(Draw(markup, 0), all, Bluish));
     // Disabling a container disables the text inside it.
-    const Bitmap nested = Draw("<dlg id=\"1\" pos=\"0,0,-0,-0\">" + markup + "</dlg>", kStateDisabled);
+    const Bitmap nested =
+        Draw("<dlg id=\"1\" pos=\"0,0,-0,-0\">" + markup + "</dlg>", kStateDisabled);
     EXPECT_TRUE(HasColouredInk(nested, all, Reddish));
 }
 
 TEST_F(TextDrawing, ChildrenTakeTheContainersTextColourWhenTheyHaveNone) {
     Styles("<class name=\"box\" crtext=\"0000FF\"/>");
-    const Bitmap b = Draw("<dlg id=\"1\" class=\"box\" pos=\"0,0,-0,-0\"><text pos=\"0,0,-0,-0\">Inherited</text></dlg>");
+    const Bitmap b = Draw(
+        "<dlg id=\"1\" class=\"box\" pos=\"0,0,-0,-0\"><text "
+        "pos=\"0,0,-0,-0\">Inherited</text></dlg>");
     EXPECT_TRUE(HasColouredInk(b, {0, 0, 200, 40}, Bluish));
 }
 
 TEST_F(TextDrawing, UndefinedClassDrawsBottomAlignedSingleLine) {
     // Text mode 0x28: one line at the bottom of the rectangle.
-    const Bitmap b = Draw("<text id=\"1\" class=\"undefined\" pos=\"0,0,-0,-0\">Bottom line of text</text>");
+    const Bitmap b =
+        Draw("<text id=\"1\" class=\"undefined\" pos=\"0,0,-0,-0\">Bottom line of text</text>");
     bool top = false;
     bool bottom = false;
     for (int x = 0; x < 200; ++x) {
@@ -222,7 +233,8 @@ TEST_F(TextDrawing, EllipsisKeepsALongLineInsideOnBothTextPaths) {
         SCOPED_TRACE(gdiplus);
         BkStylePool::Instance().Reset();
         Styles(std::string("<class name=\"end\" textmode=\"8028\" gdiplus=\"") + gdiplus + "\"/>");
-        const Bitmap b = Draw("<text id=\"1\" class=\"end\" pos=\"10,0,110,-0\">" + text + "</text>");
+        const Bitmap b =
+            Draw("<text id=\"1\" class=\"end\" pos=\"10,0,110,-0\">" + text + "</text>");
         bool outside = false;
         bool inside = false;
         for (int y = 0; y < 40; ++y) {
@@ -282,8 +294,9 @@ TEST_F(TextDrawing, TextModeIsTakenAtTheFirstPaintUnlessForced) {
 }
 
 TEST_F(TextDrawing, BackgroundsByColourHoverAndOpacity) {
-    Styles("<class name=\"bg\" crbg=\"FF0000\" crbghover=\"0000FF\"/>"
-           "<class name=\"soft\" crbg=\"0000FF\" bggdiplus=\"1\" alphabg=\"128\"/>");
+    Styles(
+        "<class name=\"bg\" crbg=\"FF0000\" crbghover=\"0000FF\"/>"
+        "<class name=\"soft\" crbg=\"0000FF\" bggdiplus=\"1\" alphabg=\"128\"/>");
     struct Case {
         const char* markup;
         std::uint32_t state;
@@ -294,7 +307,8 @@ TEST_F(TextDrawing, BackgroundsByColourHoverAndOpacity) {
         {"<text id=\"1\" class=\"bg\" pos=\"0,0,-0,-0\"/>", kStateHover, test::kBlue},
         // The element's own colour replaces the class's, hover still wins.
         {"<text id=\"1\" class=\"bg\" crbg=\"00FF00\" pos=\"0,0,-0,-0\"/>", 0, test::kGreen},
-        {"<text id=\"1\" class=\"bg\" crbg=\"00FF00\" pos=\"0,0,-0,-0\"/>", kStateHover, test::kBlue},
+        {"<text id=\"1\" class=\"bg\" crbg=\"00FF00\" pos=\"0,0,-0,-0\"/>", kStateHover,
+         test::kBlue},
         {"<text id=\"1\" class=\"soft\" pos=\"0,0,-0,-0\"/>", 0, 0xFF7F7FFF},
         {"<text id=\"1\" pos=\"0,0,-0,-0\"/>", 0, test::kWhite},
     };
@@ -302,7 +316,8 @@ TEST_F(TextDrawing, BackgroundsByColourHoverAndOpacity) {
         SCOPED_TRACE(c.markup);
         const std::uint32_t p = Draw(c.markup, c.state).Pixel(100, 20);
         for (int shift : {0, 8, 16, 24}) {
-            EXPECT_NEAR(static_cast<int>((p >> shift) & 0xFF), static_cast<int>((c.pixel >> shift) & 0xFF), 1);
+            EXPECT_NEAR(static_cast<int>((p >> shift) & 0xFF),
+                        static_cast<int>((c.pixel >> shift) & 0xFF), 1);
         }
     }
     const Bitmap framed = Draw("<text id=\"1\" border=\"1\" pos=\"10,10,50,30\"/>");

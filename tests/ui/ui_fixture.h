@@ -28,7 +28,7 @@ inline constexpr std::uint32_t kYellow = 0xFFFFFF00;
 inline constexpr std::uint32_t kWhite = 0xFFFFFFFF;
 
 class UiTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ui::BkDpi::SetFactor(std::nullopt);
         ui::BkFontPool::Instance().Reset(u"SimSun");
@@ -43,7 +43,9 @@ protected:
     // 560x36 strip red|green|blue|yellow, 103.png 20x10 with 5-pixel red and
     // blue ends around green (107.bmp the same as a bitmap), 104.png 48x48
     // magenta, 105.bmp red|magenta, 106.jpg cyan.
-    static std::u16string PicturesFolder() { return Utf8ToUtf16((DataDir() / "ui" / "res").string()); }
+    static std::u16string PicturesFolder() {
+        return Utf8ToUtf16((DataDir() / "ui" / "res").string());
+    }
 
     static void Skins(std::string_view body) {
         ui::BkSkinPool::Instance().LoadDocument("<skins>" + std::string(body) + "</skins>");
@@ -66,7 +68,8 @@ protected:
         platform::DeviceContext dc(b);
         view.Paint(dc);
     }
-    static std::string Layer(std::string_view body, std::string_view attributes = "width=\"200\" height=\"100\"") {
+    static std::string Layer(std::string_view body,
+                             std::string_view attributes = "width=\"200\" height=\"100\"") {
         return "<layer " + std::string(attributes) + ">" + std::string(body) + "</layer>";
     }
 };
