@@ -48,6 +48,29 @@ TEST_F(Input, MouseGoesToTheDeepestChildInItsClientCoordinates) {
     }
 }
 
+TEST_F(Input, OverlappingWindowsTakeTheMouseInTheirZOrder) {
+    const WindowHandle a = log.Create({0, 0, 100, 100});
+    const WindowHandle b = log.Create({50, 50, 150, 150});
+    const WindowHandle pinned = log.Create({400, 0, 500, 100});
+    auto under = [&](Point screen) {
+        log.Clear();
+        InjectInput({InputEvent::Kind::MouseMove, 0, screen});
+        PumpPendingMessages();
+        const auto moves = log.Of(WM_MOUSEMOVE);
+        return moves.empty() ? WindowHandle{0} : moves[0].hwnd;
+    };
+    EXPECT_EQ(under({75, 75}), b);  // the last shown is on top
+    SetActiveWindow(a);
+    EXPECT_EQ(under({75, 75}), a);
+    // A topmost window stays above windows activated after it.
+    SetWindowPos(pinned, HWND_TOPMOST, 60, 60, 0, 0, SWP_NOSIZE);
+    SetActiveWindow(b);
+    EXPECT_EQ(under({75, 75}), pinned);
+    ShowWindow(pinned, SW_HIDE);
+    EXPECT_EQ(under({75, 75}), b);
+    EXPECT_EQ(under({300, 300}), 0u);
+}
+
 TEST_F(Input, CaptureTakesEveryMouseMessage) {
     const WindowHandle a = log.Create({0, 0, 100, 100});
     const WindowHandle b = log.Create({200, 0, 300, 100});
