@@ -18,7 +18,7 @@ namespace {
 enum class Ellipsis { None, End, Path, Word };
 using Align = StringFormat::Align;
 
-struct TextSpec {
+struct TextRules {
     Align align = Align::Near;
     Align lineAlign = Align::Near;
     bool singleLine = false;
@@ -37,9 +37,9 @@ struct PreparedText {
 
 // "&x" underlines x, "&&" is one "&"; with Hide the marks go without the
 // underline.
-PreparedText Prepare(std::u16string_view text, TextSpec::Prefix prefix) {
+PreparedText Prepare(std::u16string_view text, TextRules::Prefix prefix) {
     PreparedText out;
-    if (prefix == TextSpec::Prefix::None) {
+    if (prefix == TextRules::Prefix::None) {
         out.utf8 = Utf16ToUtf8(text);
         return out;
     }
@@ -55,7 +55,7 @@ PreparedText Prepare(std::u16string_view text, TextSpec::Prefix prefix) {
         plain.push_back(text[i]);
     }
     out.utf8 = Utf16ToUtf8(plain);
-    if (prefix == TextSpec::Prefix::Process) {
+    if (prefix == TextRules::Prefix::Process) {
         for (std::size_t mark : marks) {
             const int start =
                 static_cast<int>(Utf16ToUtf8(std::u16string_view(plain).substr(0, mark)).size());
@@ -98,7 +98,7 @@ struct Laid {
 };
 
 void LayOut(Laid& laid, PangoContext* ctx, const Font& font, const PreparedText& text,
-            const TextSpec& spec, double boxW, double boxH) {
+            const TextRules& rules, double boxW, double boxH) {
     PangoLayout* layout = pango_layout_new(ctx);
     laid.layout = layout;
     pango_layout_set_font_description(
@@ -116,14 +116,14 @@ void LayOut(Laid& laid, PangoContext* ctx, const Font& font, const PreparedText&
     }
     pango_layout_set_attributes(layout, attrs);
     pango_attr_list_unref(attrs);
-    pango_layout_set_single_paragraph_mode(layout, spec.singleLine ? TRUE : FALSE);
-    pango_layout_set_alignment(layout, ToPango(spec.align));
+    pango_layout_set_single_paragraph_mode(layout, rules.singleLine ? TRUE : FALSE);
+    pango_layout_set_alignment(layout, ToPango(rules.align));
 
-    if ((spec.wrap || spec.ellipsis != Ellipsis::None) && boxW > 0) {
+    if ((rules.wrap || rules.ellipsis != Ellipsis::None) && boxW > 0) {
         laid.widthBound = true;
         pango_layout_set_width(layout, static_cast<int>(boxW * PANGO_SCALE));
         pango_layout_set_wrap(layout, PANGO_WRAP_WORD);
-        switch (spec.ellipsis) {
+        switch (rules.ellipsis) {
             case Ellipsis::None:
                 break;
             case Ellipsis::End:
@@ -134,11 +134,11 @@ void LayOut(Laid& laid, PangoContext* ctx, const Font& font, const PreparedText&
                 pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_MIDDLE);
                 break;
         }
-        if (spec.ellipsis != Ellipsis::None) {
+        if (rules.ellipsis != Ellipsis::None) {
             // Wrapped text is cut with the ellipsis where the box ends;
             // unwrapped text gets one line per paragraph.
             pango_layout_set_height(
-                layout, (spec.wrap && boxH > 0) ? static_cast<int>(boxH * PANGO_SCALE) : -1);
+                layout, (rules.wrap && boxH > 0) ? static_cast<int>(boxH * PANGO_SCALE) : -1);
         }
     }
 
@@ -154,10 +154,10 @@ void LayOut(Laid& laid, PangoContext* ctx, const Font& font, const PreparedText&
         pango_layout_iter_get_line_extents(iter, nullptr, &logical);
         const double lineTop = static_cast<double>(logical.y) / PANGO_SCALE;
         const double lineBottom = static_cast<double>(logical.y + logical.height) / PANGO_SCALE;
-        if (spec.lineLimit && boxH > 0 && lineBottom > boxH + 0.01 && !first) {
+        if (rules.lineLimit && boxH > 0 && lineBottom > boxH + 0.01 && !first) {
             break;
         }
-        if (spec.lineLimit && boxH > 0 && lineBottom > boxH + 0.01 && first) {
+        if (rules.lineLimit && boxH > 0 && lineBottom > boxH + 0.01 && first) {
             // Not even the first line fits: nothing is shown.
             top = 0;
             bottom = 0;
@@ -185,12 +185,12 @@ struct Placement {
     double y = 0;
 };
 
-Placement Place(const Laid& laid, const TextSpec& spec, double boxX, double boxY, double boxW,
+Placement Place(const Laid& laid, const TextRules& rules, double boxX, double boxY, double boxW,
                 double boxH, bool verticalAlign) {
     Placement p{boxX, boxY};
     if (!laid.widthBound) {
         const double w = laid.width;
-        switch (spec.align) {
+        switch (rules.align) {
             case Align::Near:
                 break;
             case Align::Center:
@@ -203,7 +203,7 @@ Placement Place(const Laid& laid, const TextSpec& spec, double boxX, double boxY
         p.x -= laid.inkX;
     }
     if (verticalAlign) {
-        switch (spec.lineAlign) {
+        switch (rules.lineAlign) {
             case Align::Near:
                 break;
             case Align::Center:
@@ -218,20 +218,20 @@ Placement Place(const Laid& laid, const TextSpec& spec, double boxX, double boxY
 }
 
 void Render(cairo_t* cr, PangoContext* ctx, const Font& font, const PreparedText& text,
-            const TextSpec& spec, double boxX, double boxY, double boxW, double boxH,
+            const TextRules& rules, double boxX, double boxY, double boxW, double boxH,
             bool verticalAlign, double r, double g, double b, double a,
             std::optional<Colorref> background) {
     cairo_save(cr);
     pango_cairo_update_context(cr, ctx);
-    pango_cairo_context_set_font_options(ctx, font_internal::FontOptions(spec.antialias));
+    pango_cairo_context_set_font_options(ctx, font_internal::FontOptions(rules.antialias));
     Laid laid;
-    LayOut(laid, ctx, font, text, spec, boxW, boxH);
-    const Placement p = Place(laid, spec, boxX, boxY, boxW, boxH, verticalAlign);
-    if (spec.clip) {
+    LayOut(laid, ctx, font, text, rules, boxW, boxH);
+    const Placement p = Place(laid, rules, boxX, boxY, boxW, boxH, verticalAlign);
+    if (rules.clip) {
         cairo_rectangle(cr, boxX, boxY, std::max(boxW, 0.0), std::max(boxH, 0.0));
         cairo_clip(cr);
     }
-    if (spec.lineLimit && boxH > 0) {
+    if (rules.lineLimit && boxH > 0) {
         cairo_rectangle(cr, p.x - 1e4, p.y, 2e4, laid.height);
         cairo_clip(cr);
     }
@@ -248,73 +248,73 @@ void Render(cairo_t* cr, PangoContext* ctx, const Font& font, const PreparedText
     cairo_restore(cr);
 }
 
-TextSpec FromDrawTextFlags(std::uint32_t format) {
-    TextSpec spec;
-    spec.align = (format & dt::kCenter)  ? Align::Center
-                 : (format & dt::kRight) ? Align::Far
-                                         : Align::Near;
-    spec.singleLine = (format & dt::kSingleLine) != 0;
+TextRules FromDrawTextFlags(std::uint32_t format) {
+    TextRules rules;
+    rules.align = (format & dt::kCenter)  ? Align::Center
+                  : (format & dt::kRight) ? Align::Far
+                                          : Align::Near;
+    rules.singleLine = (format & dt::kSingleLine) != 0;
     // Vertical placement only applies to a single line.
-    if (spec.singleLine) {
-        spec.lineAlign = (format & dt::kVCenter)  ? Align::Center
-                         : (format & dt::kBottom) ? Align::Far
-                                                  : Align::Near;
+    if (rules.singleLine) {
+        rules.lineAlign = (format & dt::kVCenter)  ? Align::Center
+                          : (format & dt::kBottom) ? Align::Far
+                                                   : Align::Near;
     }
-    spec.wrap = !spec.singleLine && (format & dt::kWordBreak) != 0;
+    rules.wrap = !rules.singleLine && (format & dt::kWordBreak) != 0;
     if (format & dt::kEndEllipsis) {
-        spec.ellipsis = Ellipsis::End;
+        rules.ellipsis = Ellipsis::End;
     } else if (format & dt::kPathEllipsis) {
-        spec.ellipsis = Ellipsis::Path;
+        rules.ellipsis = Ellipsis::Path;
     } else if (format & dt::kWordEllipsis) {
-        spec.ellipsis = Ellipsis::Word;
+        rules.ellipsis = Ellipsis::Word;
     }
-    spec.clip = (format & dt::kNoClip) == 0;
+    rules.clip = (format & dt::kNoClip) == 0;
     if ((format & dt::kNoPrefix) == 0) {
-        spec.prefix =
-            (format & dt::kHidePrefix) ? TextSpec::Prefix::Hide : TextSpec::Prefix::Process;
+        rules.prefix =
+            (format & dt::kHidePrefix) ? TextRules::Prefix::Hide : TextRules::Prefix::Process;
     }
-    return spec;
+    return rules;
 }
 
-TextSpec FromStringFormat(const StringFormat& f, double width) {
-    TextSpec spec;
-    spec.align = f.align;
-    spec.lineAlign = f.lineAlign;
-    spec.wrap = !f.noWrap && width > 0;
+TextRules FromStringFormat(const StringFormat& f, double width) {
+    TextRules rules;
+    rules.align = f.align;
+    rules.lineAlign = f.lineAlign;
+    rules.wrap = !f.noWrap && width > 0;
     switch (f.trimming) {
         case StringFormat::Trimming::EllipsisCharacter:
-            spec.ellipsis = Ellipsis::End;
+            rules.ellipsis = Ellipsis::End;
             break;
         case StringFormat::Trimming::EllipsisWord:
-            spec.ellipsis = Ellipsis::Word;
+            rules.ellipsis = Ellipsis::Word;
             break;
         case StringFormat::Trimming::EllipsisPath:
-            spec.ellipsis = Ellipsis::Path;
+            rules.ellipsis = Ellipsis::Path;
             break;
         default:
             break;
     }
-    spec.lineLimit = f.lineLimit;
-    spec.clip = !f.noClip;
-    spec.antialias = !(f.renderingHint == 1 || f.renderingHint == 2);
-    return spec;
+    rules.lineLimit = f.lineLimit;
+    rules.clip = !f.noClip;
+    rules.antialias = !(f.renderingHint == 1 || f.renderingHint == 2);
+    return rules;
 }
 
 int DrawTextImpl(DeviceContext& dc, std::u16string_view text, Rect& rect, std::uint32_t format,
                  std::optional<std::pair<Colorref, Point>> shadow) {
     const Font& font = *dc.CurrentFont();
-    const TextSpec spec = FromDrawTextFlags(format);
-    const PreparedText prepared = Prepare(text, spec.prefix);
+    const TextRules rules = FromDrawTextFlags(format);
+    const PreparedText prepared = Prepare(text, rules.prefix);
     const double boxW = rect.Width();
     const double boxH = rect.Height();
 
     if (format & dt::kCalcRect) {
         Laid laid;
-        TextSpec measure = spec;
+        TextRules measure = rules;
         measure.ellipsis = Ellipsis::None;
         LayOut(laid, font_internal::MeasureContext(), font, prepared, measure, boxW, boxH);
         int w = static_cast<int>(std::ceil(laid.width));
-        if (spec.ellipsis != Ellipsis::None && boxW > 0) {
+        if (rules.ellipsis != Ellipsis::None && boxW > 0) {
             w = std::min(w, rect.Width());
         }
         const int h = static_cast<int>(std::ceil(laid.height));
@@ -327,19 +327,19 @@ int DrawTextImpl(DeviceContext& dc, std::u16string_view text, Rect& rect, std::u
     PangoContext* ctx = font_internal::DrawContext();
     if (shadow) {
         const Colorref c = shadow->first;
-        Render(cr, ctx, font, prepared, spec, rect.left + shadow->second.x,
+        Render(cr, ctx, font, prepared, rules, rect.left + shadow->second.x,
                rect.top + shadow->second.y, boxW, boxH, true, RedOf(c) / 255.0, GreenOf(c) / 255.0,
                BlueOf(c) / 255.0, 1.0, std::nullopt);
     }
     const Colorref c = dc.TextColor();
-    Render(cr, ctx, font, prepared, spec, rect.left, rect.top, boxW, boxH, true, RedOf(c) / 255.0,
+    Render(cr, ctx, font, prepared, rules, rect.left, rect.top, boxW, boxH, true, RedOf(c) / 255.0,
            GreenOf(c) / 255.0, BlueOf(c) / 255.0, 1.0, dc.Background());
 
     Laid laid;
-    LayOut(laid, font_internal::MeasureContext(), font, prepared, spec, boxW, boxH);
+    LayOut(laid, font_internal::MeasureContext(), font, prepared, rules, boxW, boxH);
     const int h = static_cast<int>(std::ceil(laid.height));
-    if (spec.singleLine && spec.lineAlign != Align::Near) {
-        const Placement p = Place(laid, spec, rect.left, rect.top, boxW, boxH, true);
+    if (rules.singleLine && rules.lineAlign != Align::Near) {
+        const Placement p = Place(laid, rules, rect.left, rect.top, boxW, boxH, true);
         return static_cast<int>(std::ceil(p.y + laid.height)) - rect.top;
     }
     return h;
@@ -359,23 +359,23 @@ int DeviceContext::DrawShadowText(std::u16string_view text, Rect& rect, std::uin
 void DeviceContext::DrawString(std::u16string_view text, const Font& font, double x, double y,
                                double width, double height, const StringFormat& format,
                                Argb color) {
-    TextSpec spec = FromStringFormat(format, width);
+    TextRules rules = FromStringFormat(format, width);
     if (width <= 0 || height <= 0) {
-        spec.clip = false;
+        rules.clip = false;
     }
-    const PreparedText prepared = Prepare(text, TextSpec::Prefix::None);
+    const PreparedText prepared = Prepare(text, TextRules::Prefix::None);
     Render(static_cast<cairo_t*>(NativeContext()), font_internal::DrawContext(), font, prepared,
-           spec, x, y, width, height, height > 0, ((color >> 16) & 0xFF) / 255.0,
+           rules, x, y, width, height, height > 0, ((color >> 16) & 0xFF) / 255.0,
            ((color >> 8) & 0xFF) / 255.0, (color & 0xFF) / 255.0, ((color >> 24) & 0xFF) / 255.0,
            std::nullopt);
 }
 
 SizeF DeviceContext::MeasureString(std::u16string_view text, const Font& font, double width,
                                    double height, const StringFormat& format) {
-    const TextSpec spec = FromStringFormat(format, width);
-    const PreparedText prepared = Prepare(text, TextSpec::Prefix::None);
+    const TextRules rules = FromStringFormat(format, width);
+    const PreparedText prepared = Prepare(text, TextRules::Prefix::None);
     Laid laid;
-    LayOut(laid, font_internal::MeasureContext(), font, prepared, spec, width, height);
+    LayOut(laid, font_internal::MeasureContext(), font, prepared, rules, width, height);
     return {laid.width, laid.height};
 }
 
