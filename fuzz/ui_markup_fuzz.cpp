@@ -7,6 +7,7 @@
 
 #include "platform/draw.h"
 #include "ui/bk_dpi.h"
+#include "ui/bk_font.h"
 #include "ui/bk_skin.h"
 #include "ui/bk_string.h"
 #include "ui/bk_style.h"
@@ -22,6 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         input = nul == std::string_view::npos ? std::string_view() : input.substr(nul + 1);
     }
     ui::BkDpi::SetFactor(std::nullopt);
+    // A fixed face: the fuzzer has no machine profile to ask.
+    static const bool face = (ui::BkFontPool::Instance().Reset(u"Microsoft YaHei"), true);
+    (void)face;
     ui::BkString::Instance().Clear();
     ui::BkStylePool::Instance().Reset();
     ui::BkSkinPool::Instance().Clear();

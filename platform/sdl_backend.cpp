@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "base/strings.h"
+#include "platform/shell.h"
 #include "platform/window_internal.h"
 
 namespace zeph::platform::internal {
@@ -466,6 +467,18 @@ std::unique_ptr<Backend> MakeSdlBackend(std::string& error) {
         return nullptr;
     }
     SDL_StartTextInput();
+    // The desktop's clipboard, read on the UI thread: SDL's clipboard answers
+    // there only.
+    const ThreadId uiThread = GetCurrentThreadId();
+    SetClipboardProvider([uiThread]() -> std::u16string {
+        if (GetCurrentThreadId() != uiThread || SDL_HasClipboardText() != SDL_TRUE) {
+            return {};
+        }
+        char* text = SDL_GetClipboardText();
+        std::u16string out = text != nullptr ? Utf8ToUtf16(text) : std::u16string();
+        SDL_free(text);
+        return out;
+    });
     return std::make_unique<SdlBackend>(wake);
 }
 

@@ -40,10 +40,21 @@ BkFontPool& BkFontPool::Instance() {
 
 void BkFontPool::Reset(std::optional<std::u16string> face) {
     m_fonts.clear();
-    m_base = platform::DefaultGuiFontDesc();
-    m_base.face = face ? *face : ChooseBaseFace(InstalledFontValueNames());
-    m_base.height = kBaseHeight;
-    m_base.quality = IsYaHeiFace(m_base.face) ? 5 : 4;
+    m_base.reset();
+    if (face) {
+        platform::FontDesc d = platform::DefaultGuiFontDesc();
+        d.face = *face;
+        d.height = kBaseHeight;
+        d.quality = IsYaHeiFace(d.face) ? 5 : 4;
+        m_base = d;
+    }
+}
+
+const platform::FontDesc& BkFontPool::Base() {
+    if (!m_base) {
+        Reset(ChooseBaseFace(InstalledFontValueNames()));
+    }
+    return *m_base;
 }
 
 int BkFontPool::BaseHeight(bool dpiScaled) const {
@@ -53,8 +64,8 @@ int BkFontPool::BaseHeight(bool dpiScaled) const {
     return kBaseHeight;
 }
 
-platform::FontDesc BkFontPool::DescForCode(std::uint16_t code, bool dpiScaled) const {
-    platform::FontDesc d = m_base;
+platform::FontDesc BkFontPool::DescForCode(std::uint16_t code, bool dpiScaled) {
+    platform::FontDesc d = Base();
     d.weight = (code & 0x0004) ? 700 : 400;
     d.underline = (code & 0x0002) != 0;
     d.italic = (code & 0x0001) != 0;

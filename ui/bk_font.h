@@ -28,21 +28,23 @@ class BkFontPool {
     static BkFontPool& Instance();
 
     // The description a code makes (DPI-scaled heights truncate towards 0).
-    platform::FontDesc DescForCode(std::uint16_t code, bool dpiScaled) const;
+    platform::FontDesc DescForCode(std::uint16_t code, bool dpiScaled);
     // The font for a code, made on first use; nullptr when it cannot be made.
     std::shared_ptr<const platform::Font> GetFont(std::uint16_t code, bool dpiScaled);
-    const std::u16string& BaseFace() const { return m_base.face; }
-    const platform::FontDesc& BaseDesc() const { return m_base; }
+    const std::u16string& BaseFace() { return Base().face; }
+    const platform::FontDesc& BaseDesc() { return Base(); }
     // The base height in pixels as the element sees it (DPI-scaled or not).
     int BaseHeight(bool dpiScaled) const;
 
-    // Chooses the face again (from the registry, or the given face) and
-    // forgets every font; for tests and a new machine profile.
+    // Forgets every font and the face: the given one, or the registry's at
+    // the next use; for tests and a new machine profile.
     void Reset(std::optional<std::u16string> face = std::nullopt);
 
   private:
-    BkFontPool() { Reset(); }
-    platform::FontDesc m_base;
+    BkFontPool() = default;
+    // The base description, its face chosen at the first use.
+    const platform::FontDesc& Base();
+    std::optional<platform::FontDesc> m_base;
     std::unordered_map<std::uint32_t, std::shared_ptr<const platform::Font>> m_fonts;
 };
 

@@ -294,12 +294,16 @@ bool CBkNormalPngSkin::LoadImage() {
         return CBkPngSkin::LoadImage();
     }
     std::u16string path = Utf8ToUtf16(m_file);
-    const bool absolute =
-        (path.size() >= 2 && path[1] == u':') || path.starts_with(u"\\") || path.starts_with(u"/");
+    const bool absolute = (path.size() >= 2 && path[1] == u':') || path.starts_with(u"\\");
     if (!absolute) {
         path = ProgramFolder() + path;
     }
-    auto bitmap = platform::DecodeImageFile(HostPath(path));
+    auto bytes = ReadFileBytes(path);
+    if (!bytes) {
+        return false;
+    }
+    auto bitmap = platform::DecodeImage(
+        {reinterpret_cast<const std::uint8_t*>(bytes->data()), bytes->size()});
     if (!bitmap) {
         return false;
     }

@@ -1,65 +1,49 @@
-// Files, registry and program folder for the engine.
-//
-// TODO: read files and the Fonts key through the machine profile's file and
-// registry layer once it is in platform/; until then Windows-form paths map
-// drive Z: to the host's root and take other paths as host paths, and the
-// Fonts key reads as the profile's default one (a Chinese Windows with
-// Microsoft YaHei).
+// Files, registry and program folder for the engine, through the machine
+// profile.
 #include "ui/system_access.h"
 
-#include <unistd.h>
-
-#include <fstream>
-#include <iterator>
-
-#include "base/strings.h"
+#include "platform/files.h"
+#include "platform/process.h"
+#include "platform/registry.h"
 
 namespace zeph::ui {
 
-std::string HostPath(std::u16string_view path) {
-    std::u16string p(path);
-    for (char16_t& c : p) {
-        if (c == u'\\') {
-            c = u'/';
-        }
-    }
-    if (p.size() >= 2 && (p[0] == u'Z' || p[0] == u'z') && p[1] == u':') {
-        p.erase(0, 2);
-    }
-    return Utf16ToUtf8(p);
-}
-
 std::optional<std::string> ReadFileBytes(std::u16string_view path) {
-    std::ifstream in(HostPath(path), std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
+    std::string bytes;
+    if (platform::ReadWholeFile(path, bytes) != platform::WinError::Success) {
         return std::nullopt;
     }
     return bytes;
 }
 
 std::vector<std::u16string> InstalledFontValueNames() {
-    return {u"Microsoft YaHei & Microsoft YaHei UI (TrueType)", u"SimSun & NSimSun (TrueType)"};
+    platform::RegKey key;
+    if (platform::RegKey::Open(platform::Hive::LocalMachine,
+                               u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                               platform::RegAccess::Read, platform::RegView::Default,
+                               key) != platform::WinError::Success) {
+        return {};
+    }
+    std::vector<platform::RegValueEntry> values;
+    if (key.EnumValues(values) != platform::WinError::Success) {
+        return {};
+    }
+    std::vector<std::u16string> names;
+    names.reserve(values.size());
+    for (auto& v : values) {
+        names.push_back(std::move(v.name));
+    }
+    return names;
 }
 
 std::u16string ProgramFolder() {
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
-    if (n <= 0) {
+    std::u16string exe = platform::GetModuleFileName();
+    const std::size_t slash = exe.find_last_of(u'\\');
+    if (slash == std::u16string::npos) {
         return u".\\";
     }
-    std::string exe(buffer, static_cast<std::size_t>(n));
-    exe.erase(exe.find_last_of('/') + 1);
-    std::u16string folder = Utf8ToUtf16(exe);
-    for (char16_t& c : folder) {
-        if (c == u'/') {
-            c = u'\\';
-        }
-    }
-    return u"Z:" + folder;
+    exe.erase(slash + 1);
+    return exe;
 }
 
 }  // namespace zeph::ui

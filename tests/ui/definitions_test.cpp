@@ -41,7 +41,7 @@ class Definitions : public UiTest {
     void SetUp() override {
         UiTest::SetUp();
         RegisterTestResources();
-        ResourceLocator::Instance().SetFolder(Utf8ToUtf16(folder.Str()));
+        ResourceLocator::Instance().SetFolder(test::WinFolder(folder.Path()));
     }
     TempDir folder;
 };
@@ -128,9 +128,10 @@ TEST_F(Definitions, SwitchingTheFolderEmptiesTheImageCaches) {
     auto first = BkPngPool::Instance().Get(700);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->Width(), 96);
-    ResourceLocator::Instance().SetFolder(Utf8ToUtf16(folder.Str()));  // the same folder keeps them
+    ResourceLocator::Instance().SetFolder(
+        test::WinFolder(folder.Path()));  // the same folder keeps them
     EXPECT_EQ(BkPngPool::Instance().Get(700), first);
-    ResourceLocator::Instance().SetFolder(Utf8ToUtf16(other.Str()));
+    ResourceLocator::Instance().SetFolder(test::WinFolder(other.Path()));
     auto second = BkPngPool::Instance().Get(700);
     ASSERT_TRUE(second);
     EXPECT_EQ(second->Width(), 48);

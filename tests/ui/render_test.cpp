@@ -19,7 +19,7 @@ class SampleWindow : public UiTest {
         UiTest::SetUp();
         BkFontPool::Instance().Reset(u"Microsoft YaHei");
         ResourceLocator& locator = ResourceLocator::Instance();
-        locator.SetFolder(Utf8ToUtf16((test::DataDir() / "ui" / "sample").string()));
+        locator.SetFolder(test::WinFolder(test::DataDir() / "ui" / "sample"));
         ASSERT_TRUE(locator.LoadStrings(10002));
         ASSERT_TRUE(locator.LoadSkins(10000));
         ASSERT_TRUE(locator.LoadStyles(10001));

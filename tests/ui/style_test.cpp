@@ -327,3 +327,24 @@ TEST_F(TextDrawing, BackgroundsByColourHoverAndOpacity) {
 
 }  // namespace
 }  // namespace zeph::ui
+
+namespace zeph::ui {
+namespace {
+
+class BaseFace : public test::UiTest {};
+
+TEST_F(BaseFace, ComesFromTheProfilesFontsKey) {
+    BkFontPool& pool = BkFontPool::Instance();
+    pool.Reset();
+    EXPECT_EQ(pool.BaseFace(), u"Microsoft YaHei");
+    EXPECT_EQ(pool.BaseDesc().quality, 5);
+    profile.ImportRegistry(
+        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts]\n"
+        "\"Microsoft YaHei & Microsoft YaHei UI (TrueType)\"=-\n");
+    pool.Reset();
+    EXPECT_EQ(pool.BaseFace(), u"SimSun");
+    EXPECT_EQ(pool.BaseDesc().quality, 4);
+}
+
+}  // namespace
+}  // namespace zeph::ui

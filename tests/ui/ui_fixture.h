@@ -8,6 +8,8 @@
 
 #include "base/strings.h"
 #include "platform/draw.h"
+#include "platform/paths.h"
+#include "tests/support/profile_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "ui/bk_dpi.h"
 #include "ui/bk_font.h"
@@ -27,6 +29,11 @@ inline constexpr std::uint32_t kBlue = 0xFF0000FF;
 inline constexpr std::uint32_t kYellow = 0xFFFFFF00;
 inline constexpr std::uint32_t kWhite = 0xFFFFFFFF;
 
+// The Windows form of a host folder (drive Z: holds the host's root).
+inline std::u16string WinFolder(const std::filesystem::path& host) {
+    return platform::ToWindowsPath(host.string()).value_or(u"");
+}
+
 class UiTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -43,9 +50,7 @@ class UiTest : public ::testing::Test {
     // 560x36 strip red|green|blue|yellow, 103.png 20x10 with 5-pixel red and
     // blue ends around green (107.bmp the same as a bitmap), 104.png 48x48
     // magenta, 105.bmp red|magenta, 106.jpg cyan.
-    static std::u16string PicturesFolder() {
-        return Utf8ToUtf16((DataDir() / "ui" / "res").string());
-    }
+    static std::u16string PicturesFolder() { return WinFolder(DataDir() / "ui" / "res"); }
 
     static void Skins(std::string_view body) {
         ui::BkSkinPool::Instance().LoadDocument("<skins>" + std::string(body) + "</skins>");
@@ -72,6 +77,9 @@ class UiTest : public ::testing::Test {
                              std::string_view attributes = "width=\"200\" height=\"100\"") {
         return "<layer " + std::string(attributes) + ">" + std::string(body) + "</layer>";
     }
+
+    // A machine profile of the test's own: files and the registry.
+    ProfileFixture profile;
 };
 
 }  // namespace zeph::test
