@@ -79,27 +79,34 @@ bool ApplyEndpointsFile(const std::string& hostPath, Endpoints& base, std::strin
     return true;
 }
 
+Endpoints EndpointsFromEnvironment(std::vector<std::string>& messages) {
+    Endpoints table = BuiltInEndpoints();
+    const char* file = std::getenv("ZEPH_ENDPOINTS");
+    if (file == nullptr || *file == '\0') {
+        return table;
+    }
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!ApplyEndpointsFile(file, table, error, warnings)) {
+        messages.push_back("ZEPH_ENDPOINTS: " + error + "; using the built-in servers");
+        return BuiltInEndpoints();
+    }
+    for (const std::string& warning : warnings) {
+        messages.push_back("ZEPH_ENDPOINTS: " + warning);
+    }
+    return table;
+}
+
 const Endpoints& GetEndpoints() {
     ProcessTable& process = Process();
     std::call_once(process.loaded, [&] {
-        process.table = BuiltInEndpoints();
-        const char* file = std::getenv("ZEPH_ENDPOINTS");
-        if (file == nullptr || *file == '\0') {
-            return;
+        std::vector<std::string> messages;
+        process.table = EndpointsFromEnvironment(messages);
+        // The logger may not run yet; an operator must still learn that the
+        // servers asked for are not the ones used.
+        for (const std::string& message : messages) {
+            std::fprintf(stderr, "%s\n", message.c_str());
         }
-        std::string error;
-        std::vector<std::string> warnings;
-        Endpoints table = BuiltInEndpoints();
-        if (!ApplyEndpointsFile(file, table, error, warnings)) {
-            // The logger may not run yet; an operator must still learn that
-            // the built-in servers are used instead of the ones asked for.
-            std::fprintf(stderr, "ZEPH_ENDPOINTS: %s; using the built-in servers\n", error.c_str());
-            return;
-        }
-        for (const std::string& warning : warnings) {
-            std::fprintf(stderr, "ZEPH_ENDPOINTS: %s\n", warning.c_str());
-        }
-        process.table = std::move(table);
     });
     return process.table;
 }

@@ -42,9 +42,13 @@ Endpoints BuiltInEndpoints();
 bool ApplyEndpointsFile(const std::string& hostPath, Endpoints& base, std::string& error,
                         std::vector<std::string>& warnings);
 
-// The process-wide table: built in, then ZEPH_ENDPOINTS applied, on first use.
-// A file that cannot be read is reported on standard error once and the
-// built-in table stays.
+// The built-in table with the file that ZEPH_ENDPOINTS names applied. When
+// the file cannot be read the built-in table comes back; what an operator
+// should know about the file is added to `messages`.
+Endpoints EndpointsFromEnvironment(std::vector<std::string>& messages);
+
+// The process-wide table: EndpointsFromEnvironment on first use, its
+// messages written to standard error.
 const Endpoints& GetEndpoints();
 // Replaces the process-wide table (tests, tools). Call it before other
 // threads use the table.

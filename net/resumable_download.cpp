@@ -16,6 +16,13 @@ constexpr size_t kMaxHeaderText = 1024 * 1024;
 size_t TaskWrite(char* data, size_t size, size_t count, void* context) {
     auto* task = static_cast<DownloadTask*>(context);
     const size_t n = size * count;
+    // An error page (a 503 between two good attempts, say) is no part of the
+    // file: written at the resume offset it would corrupt it.
+    long status = 0;
+    curl_easy_getinfo(task->curl.get(), CURLINFO_RESPONSE_CODE, &status);
+    if (status != 200 && status != 206) {
+        return n;
+    }
     size_t written = 0;
     const platform::WinError error = task->file.Write(data, n, &written);
     task->currentSize += static_cast<int64_t>(written);

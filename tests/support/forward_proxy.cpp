@@ -309,11 +309,12 @@ void ForwardProxy::Impl::ServeSocks(int client, std::string buf) {
         buf.erase(0, 3 + userLength + passwordLength);
         s.authenticated = !AuthRequired() ||
                           (s.socksUser == options.user && s.socksPassword == options.password);
-        SendAll(client, std::string(s.authenticated ? "\x01\x00" : "\x01\x01", 2));
         if (!s.authenticated) {
-            Record(s);
+            Record(s);  // before the answer, so that a client that saw it finds the record
+            SendAll(client, std::string("\x01\x01", 2));
             return;
         }
+        SendAll(client, std::string("\x01\x00", 2));
     } else if (offersNone && !AuthRequired()) {
         s.authenticated = true;
         SendAll(client, std::string("\x05\x00", 2));
