@@ -286,6 +286,7 @@ private:
             }
             value.type = static_cast<RegType>(type);
             if (!ParseHexBytes(rest.substr(1), value.data)) {
+                m_error.line = value.line;  // a continued value is reported where it starts
                 return false;
             }
         } else {
