@@ -35,6 +35,8 @@ public:
     KInstallReport() = default;
     KInstallReport(const KInstallReport&) = delete;
     KInstallReport& operator=(const KInstallReport&) = delete;
+    KInstallReport(KInstallReport&&) = default;
+    KInstallReport& operator=(KInstallReport&&) = default;
 
     // The record takes ownership; blocks go out in the order they were added.
     void AddBlock(std::unique_ptr<KInstallSerialize> block);

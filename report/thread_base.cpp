@@ -37,7 +37,8 @@ int kxThreadBase::StartThread() {
         return kCreateFailed;
     }
     ++m_liveThreads;
-    // Wait until the thread runs (it may even have run through already).
+    // Wait until the thread runs with its resources made (it may even have
+    // run through already).
     m_changed.wait(lock, [&] { return m_startedGeneration == generation; });
     return kStarted;
 }
@@ -62,10 +63,15 @@ void kxThreadBase::Trampoline(uint64_t generation) {
         std::lock_guard lock(m_runningLock);
         m_running = true;
         m_threadId = std::this_thread::get_id();
+    }
+    CreateResources();
+    // The starter returns only now: what it does next (queue an item, say)
+    // finds the resources in place.
+    {
+        std::lock_guard lock(m_runningLock);
         m_startedGeneration = generation;
     }
     m_changed.notify_all();
-    CreateResources();
     const int result = Run(m_runParameter);
     bool current;
     {
