@@ -174,6 +174,9 @@ void KDumpMgr::OnCrash(const platform::CrashEvent& event, void* context) {
     auto* self = static_cast<KDumpMgr*>(context);
     namespace safe = platform::signal_safe;
     const int me = safe::ThreadId();
+    if (self->m_reportedThread.load() == me) {
+        return;  // this thread's crash is reported (a previous handler aborting, say)
+    }
     int expected = 0;
     while (!self->m_crashOwner.compare_exchange_strong(expected, me)) {
         if (expected == me) {
@@ -190,6 +193,7 @@ void KDumpMgr::OnCrash(const platform::CrashEvent& event, void* context) {
         safe::RunAndWait(self->m_posterProgram.c_str(), self->m_posterArgv.data(),
                          self->m_posterTimeoutMs);
     }
+    self->m_reportedThread.store(me);
     self->m_crashOwner.store(0);
 }
 

@@ -8,7 +8,8 @@
 // line of the poster. On a crash the handler, using async-signal-safe calls
 // only:
 //   1. waits for any other crashing thread to finish its report (a crash
-//      inside the handler itself gives up and goes on to step 6);
+//      inside the handler itself, or a second signal on a thread that has
+//      reported already, goes on to step 6 at once);
 //   2. patches cid and tid (SetChannel), the exception code and address, the
 //      seconds since system start and the client time into the record, and
 //      its CRC;
@@ -100,6 +101,9 @@ private:
     uint32_t m_posterTimeoutMs = 0;
     // The thread id reporting a crash now, 0 when none.
     std::atomic<int> m_crashOwner{0};
+    // The thread that reported last: a second fatal signal on it while the
+    // previous action runs is the same crash.
+    std::atomic<int> m_reportedThread{0};
 };
 
 KDumpMgr& GetDumpMgr();
