@@ -9,6 +9,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
         }
     }
     if (mode == "segv") {
-        volatile int* nowhere = nullptr;
+        // Not null: the sanitizers would stop a null store before it faults.
+        volatile int* nowhere = reinterpret_cast<volatile int*>(uintptr_t{16});
         *nowhere = 1;
     } else if (mode == "abort") {
         std::abort();
