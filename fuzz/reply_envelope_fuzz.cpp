@@ -28,8 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
               "acceptance is not the text's");
         // The same text in a fresh envelope is judged the same.
         const std::string_view text = body.substr(7, body.substr(7).find('\0'));
-        const auto again = zeph::ReadReplyEnvelope(zeph::MakeReplyEnvelope(text), zeph::kCodePageGbk);
-        Check(again.envelopeValid && again.accepted == verdict.accepted, "re-enveloped text differs");
+        const auto again =
+            zeph::ReadReplyEnvelope(zeph::MakeReplyEnvelope(text), zeph::kCodePageGbk);
+        Check(again.envelopeValid && again.accepted == verdict.accepted,
+              "re-enveloped text differs");
     }
     // The text reader alone never depends on bytes it did not get.
     zeph::ReplyTextAccepts(zeph::CodePageToUtf16(body, zeph::kCodePageGbk));

@@ -28,11 +28,21 @@ void Encode(zeph::KInstallSerialize& block, uint16_t table,
     block.SetTableNumber(table);
     for (const auto& f : fields) {
         switch (f.kind) {
-            case zeph::FieldKind::U8: block.WriteU8(static_cast<int32_t>(f.number)); break;
-            case zeph::FieldKind::U16: block.WriteU16(static_cast<int32_t>(f.number)); break;
-            case zeph::FieldKind::I32: block.WriteI32(static_cast<int32_t>(f.number)); break;
-            case zeph::FieldKind::Text: block.WriteText(zeph::Utf8ToUtf16(f.text)); break;
-            case zeph::FieldKind::Bit: block.AddBit(f.number != 0); break;
+            case zeph::FieldKind::U8:
+                block.WriteU8(static_cast<int32_t>(f.number));
+                break;
+            case zeph::FieldKind::U16:
+                block.WriteU16(static_cast<int32_t>(f.number));
+                break;
+            case zeph::FieldKind::I32:
+                block.WriteI32(static_cast<int32_t>(f.number));
+                break;
+            case zeph::FieldKind::Text:
+                block.WriteText(zeph::Utf8ToUtf16(f.text));
+                break;
+            case zeph::FieldKind::Bit:
+                block.AddBit(f.number != 0);
+                break;
             case zeph::FieldKind::Id16: {
                 const auto id = zeph::IdentifierTo16Bytes(zeph::Utf8ToUtf16(f.text));
                 const bool zero = f.text == std::string(32, '0');

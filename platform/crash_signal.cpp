@@ -58,7 +58,8 @@ int SignalIndex(int sig) {
 uint64_t InstructionAddress(const siginfo_t* info, void* ucontext) {
 #if defined(__x86_64__)
     if (ucontext != nullptr) {
-        return static_cast<uint64_t>(static_cast<ucontext_t*>(ucontext)->uc_mcontext.gregs[REG_RIP]);
+        return static_cast<uint64_t>(
+            static_cast<ucontext_t*>(ucontext)->uc_mcontext.gregs[REG_RIP]);
     }
 #elif defined(__aarch64__)
     if (ucontext != nullptr) {
@@ -66,7 +67,8 @@ uint64_t InstructionAddress(const siginfo_t* info, void* ucontext) {
     }
 #elif defined(__i386__)
     if (ucontext != nullptr) {
-        return static_cast<uint32_t>(static_cast<ucontext_t*>(ucontext)->uc_mcontext.gregs[REG_EIP]);
+        return static_cast<uint32_t>(
+            static_cast<ucontext_t*>(ucontext)->uc_mcontext.gregs[REG_EIP]);
     }
 #endif
     return info != nullptr ? reinterpret_cast<uint64_t>(info->si_addr) : 0;
@@ -130,21 +132,33 @@ void EnsureAltStack() {
 
 uint32_t ExceptionCodeForSignal(int signal, int signalCode) {
     switch (signal) {
-        case SIGSEGV: return kAccessViolation;
-        case SIGBUS: return signalCode == BUS_ADRALN ? kDatatypeMisalignment : kInPageError;
-        case SIGILL: return signalCode == ILL_PRVOPC ? kPrivilegedInstruction : kIllegalInstruction;
+        case SIGSEGV:
+            return kAccessViolation;
+        case SIGBUS:
+            return signalCode == BUS_ADRALN ? kDatatypeMisalignment : kInPageError;
+        case SIGILL:
+            return signalCode == ILL_PRVOPC ? kPrivilegedInstruction : kIllegalInstruction;
         case SIGFPE:
             switch (signalCode) {
-                case FPE_INTDIV: return kIntDivideByZero;
-                case FPE_INTOVF: return kIntOverflow;
-                case FPE_FLTDIV: return kFltDivideByZero;
-                case FPE_FLTOVF: return kFltOverflow;
-                case FPE_FLTUND: return kFltUnderflow;
-                case FPE_FLTRES: return kFltInexactResult;
-                default: return kFltInvalidOperation;
+                case FPE_INTDIV:
+                    return kIntDivideByZero;
+                case FPE_INTOVF:
+                    return kIntOverflow;
+                case FPE_FLTDIV:
+                    return kFltDivideByZero;
+                case FPE_FLTOVF:
+                    return kFltOverflow;
+                case FPE_FLTUND:
+                    return kFltUnderflow;
+                case FPE_FLTRES:
+                    return kFltInexactResult;
+                default:
+                    return kFltInvalidOperation;
             }
-        case SIGABRT: return kFatalAppExit;
-        default: return 0;
+        case SIGABRT:
+            return kFatalAppExit;
+        default:
+            return 0;
     }
 }
 
@@ -181,7 +195,8 @@ void RemoveCrashHandler() {
 }
 
 int64_t TickOffsetFromMonotonic() {
-    return static_cast<int64_t>(GetTickCount64()) - static_cast<int64_t>(signal_safe::MonotonicMs());
+    return static_cast<int64_t>(GetTickCount64()) -
+           static_cast<int64_t>(signal_safe::MonotonicMs());
 }
 
 namespace signal_safe {
@@ -198,7 +213,9 @@ uint64_t MonotonicMs() {
     return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
 }
 
-int ThreadId() { return static_cast<int>(syscall(SYS_gettid)); }
+int ThreadId() {
+    return static_cast<int>(syscall(SYS_gettid));
+}
 
 void SleepMs(uint32_t milliseconds) {
     timespec pause = {static_cast<time_t>(milliseconds / 1000),

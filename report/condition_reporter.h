@@ -9,7 +9,7 @@
 namespace zeph {
 
 class ConditionReporter final : public IRuleReporter {
-public:
+  public:
     static constexpr int32_t kConditionCode = 30;
 
     void ReportUninstallCheck(int32_t outcomeCode, int32_t uninstallCount) override;
@@ -17,7 +17,7 @@ public:
     void ReportVirtualMachineCheck(int32_t detectorAnswer, int32_t switchValue) override;
     void ReportCityCheck(int32_t cityId, int32_t answer, const std::u16string& cityRecord) override;
 
-private:
+  private:
     void Send(int32_t subcode, int32_t number1, int32_t number2, const std::u16string& text);
 };
 

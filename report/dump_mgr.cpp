@@ -61,7 +61,9 @@ KDumpMgr::~KDumpMgr() {
     }
 }
 
-bool KDumpMgr::Install() { return Install(Options{}); }
+bool KDumpMgr::Install() {
+    return Install(Options{});
+}
 
 bool KDumpMgr::Install(const Options& options) {
     std::lock_guard lock(m_mutex);
@@ -188,8 +190,7 @@ void KDumpMgr::OnCrash(const platform::CrashEvent& event, void* context) {
     const uint64_t ticks = safe::MonotonicMs() + static_cast<uint64_t>(self->m_tickOffset);
     self->Patch(event, static_cast<uint32_t>(safe::UnixTime()),
                 static_cast<uint32_t>(ticks / 1000));
-    if (safe::WriteFile(self->m_recordPath.c_str(), self->m_record.data(),
-                        self->m_record.size())) {
+    if (safe::WriteFile(self->m_recordPath.c_str(), self->m_record.data(), self->m_record.size())) {
         safe::RunAndWait(self->m_posterProgram.c_str(), self->m_posterArgv.data(),
                          self->m_posterTimeoutMs);
     }

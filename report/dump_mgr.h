@@ -38,7 +38,7 @@ struct CrashEvent;
 }
 
 class KDumpMgr {
-public:
+  public:
     struct Options {
         // The program that posts the record; empty: this executable.
         std::string posterProgram;
@@ -74,7 +74,7 @@ public:
 
     friend KDumpMgr& GetDumpMgr();
 
-private:
+  private:
     KDumpMgr() = default;
     static void OnCrash(const platform::CrashEvent& event, void* context);
     void Patch(const platform::CrashEvent& event, uint32_t clientTime, uint32_t uptimeSeconds);

@@ -31,7 +31,7 @@ enum class SendResult : int {
 };
 
 class KInstallReport {
-public:
+  public:
     KInstallReport() = default;
     KInstallReport(const KInstallReport&) = delete;
     KInstallReport& operator=(const KInstallReport&) = delete;
@@ -51,7 +51,7 @@ public:
     int SendRecord();
     const std::u16string& ReplyText() const { return m_replyText; }
 
-private:
+  private:
     std::vector<std::unique_ptr<KInstallSerialize>> m_blocks;
     std::u16string m_replyText;
 };

@@ -11,18 +11,19 @@ namespace zeph {
 namespace {
 
 constexpr std::u16string_view kBrowsers[] = {
-    u"firefox", u"firefox-esr", u"chrome", u"google-chrome", u"chromium", u"chromium-browser",
-    u"msedge", u"microsoft-edge", u"opera", u"brave", u"vivaldi-bin", u"epiphany",
-    u"falkon", u"qutebrowser", u"iexplore.exe", u"chrome.exe", u"firefox.exe", u"msedge.exe",
+    u"firefox",          u"firefox-esr", u"chrome",         u"google-chrome", u"chromium",
+    u"chromium-browser", u"msedge",      u"microsoft-edge", u"opera",         u"brave",
+    u"vivaldi-bin",      u"epiphany",    u"falkon",         u"qutebrowser",   u"iexplore.exe",
+    u"chrome.exe",       u"firefox.exe", u"msedge.exe",
 };
 constexpr std::u16string_view kDesktops[] = {
-    u"nautilus", u"dolphin", u"thunar", u"nemo", u"caja", u"pcmanfm", u"pcmanfm-qt",
-    u"gnome-shell", u"plasmashell", u"xfdesktop", u"explorer.exe", u"krunner", u"gio",
-    u"xdg-open",
+    u"nautilus",     u"dolphin",    u"thunar",      u"nemo",        u"caja",
+    u"pcmanfm",      u"pcmanfm-qt", u"gnome-shell", u"plasmashell", u"xfdesktop",
+    u"explorer.exe", u"krunner",    u"gio",         u"xdg-open",
 };
 constexpr std::u16string_view kShells[] = {
-    u"sh", u"bash", u"dash", u"zsh", u"fish", u"ksh", u"tcsh", u"csh", u"cmd.exe",
-    u"powershell.exe",
+    u"sh",  u"bash", u"dash", u"zsh",     u"fish",
+    u"ksh", u"tcsh", u"csh",  u"cmd.exe", u"powershell.exe",
 };
 
 template <size_t N>
@@ -50,7 +51,8 @@ std::u16string_view KindOf(std::u16string_view name) {
 
 std::u16string FolderOf(std::u16string_view path) {
     const size_t slash = path.find_last_of(u"\\/");
-    return slash == std::u16string_view::npos ? std::u16string() : std::u16string(path.substr(0, slash));
+    return slash == std::u16string_view::npos ? std::u16string()
+                                              : std::u16string(path.substr(0, slash));
 }
 
 }  // namespace

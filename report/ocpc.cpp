@@ -49,8 +49,8 @@ std::u16string FileNameConversionId(std::u16string_view exePath) {
     return {};
 }
 
-ConversionIds FindConversionVisitor(std::u16string_view exePath,
-                                    std::u16string_view clipboardText, const KOcpcBaseCnf& cnf) {
+ConversionIds FindConversionVisitor(std::u16string_view exePath, std::u16string_view clipboardText,
+                                    const KOcpcBaseCnf& cnf) {
     ConversionIds ids;
     ids.primary = FileNameConversionId(exePath);
     if (!clipboardText.empty()) {
@@ -83,8 +83,8 @@ void KOcpcImpl<Cnf>::ReportConversion() {
         std::lock_guard lock(m_mutex);
         m_visitorId = ids.primary;
     }
-    report.stage = ids.found ? ZEdozureRare::OcpcInfoReport::kFound
-                             : ZEdozureRare::OcpcInfoReport::kNotFound;
+    report.stage =
+        ids.found ? ZEdozureRare::OcpcInfoReport::kFound : ZEdozureRare::OcpcInfoReport::kNotFound;
     report.Send();
 }
 

@@ -12,7 +12,7 @@
 namespace cf::ocpc {
 
 class KOcpcBaseCnf {
-public:
+  public:
     virtual ~KOcpcBaseCnf() = default;
     // The JSON member names of the clipboard text.
     virtual std::u16string PrimaryMemberName() const = 0;
@@ -20,7 +20,7 @@ public:
 };
 
 class KZephOcpcCnf : public KOcpcBaseCnf {
-public:
+  public:
     std::u16string PrimaryMemberName() const override { return u"cfBdVid"; }
     std::u16string SecondaryMemberName() const override { return u"bdVid"; }
 };
@@ -39,12 +39,12 @@ std::u16string FileNameConversionId(std::u16string_view exePath);
 // Both sources: the file name's id, else the clipboard's primary member;
 // the secondary always from the clipboard. A clipboard text that is not a
 // JSON object, or members that are not strings, give nothing.
-ConversionIds FindConversionVisitor(std::u16string_view exePath,
-                                    std::u16string_view clipboardText, const KOcpcBaseCnf& cnf);
+ConversionIds FindConversionVisitor(std::u16string_view exePath, std::u16string_view clipboardText,
+                                    const KOcpcBaseCnf& cnf);
 
 template <typename Cnf>
 class KOcpcImpl {
-public:
+  public:
     static KOcpcImpl& Instance() {
         static KOcpcImpl instance;
         return instance;
@@ -63,7 +63,7 @@ public:
         return m_visitorId;
     }
 
-private:
+  private:
     KOcpcImpl() = default;
 
     Cnf m_cnf;
@@ -74,6 +74,8 @@ private:
 extern template class KOcpcImpl<KZephOcpcCnf>;
 
 // The installer's instance.
-inline KOcpcImpl<KZephOcpcCnf>& Ocpc() { return KOcpcImpl<KZephOcpcCnf>::Instance(); }
+inline KOcpcImpl<KZephOcpcCnf>& Ocpc() {
+    return KOcpcImpl<KZephOcpcCnf>::Instance();
+}
 
 }  // namespace cf::ocpc

@@ -11,7 +11,7 @@ namespace {
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 class Reader {
-public:
+  public:
     explicit Reader(std::span<const uint8_t> bytes, size_t pos) : m_bytes(bytes), m_pos(pos) {}
 
     size_t Pos() const { return m_pos; }
@@ -35,7 +35,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::span<const uint8_t> m_bytes;
     size_t m_pos;
 };
@@ -94,10 +94,9 @@ BlockFailure ReadBlock(Reader& in, const TableSpec& table, std::vector<FieldValu
             case FieldKind::I32:
                 whole = in.Take(4, b);
                 if (whole) {
-                    const uint32_t v = static_cast<uint32_t>(b[0]) |
-                                       static_cast<uint32_t>(b[1]) << 8 |
-                                       static_cast<uint32_t>(b[2]) << 16 |
-                                       static_cast<uint32_t>(b[3]) << 24;
+                    const uint32_t v =
+                        static_cast<uint32_t>(b[0]) | static_cast<uint32_t>(b[1]) << 8 |
+                        static_cast<uint32_t>(b[2]) << 16 | static_cast<uint32_t>(b[3]) << 24;
                     value.number = static_cast<int32_t>(v);
                 }
                 break;
@@ -110,8 +109,9 @@ BlockFailure ReadBlock(Reader& in, const TableSpec& table, std::vector<FieldValu
                         value.text.push_back(static_cast<char>(c ^ kTextXor));
                     }
                     if (!IsValidUtf8(value.text)) {
-                        return {DecodeError::BadText,
-                                FieldLabel(table, i) + Format(" at offset %zu is not UTF-8", offset)};
+                        return {
+                            DecodeError::BadText,
+                            FieldLabel(table, i) + Format(" at offset %zu is not UTF-8", offset)};
                     }
                 }
                 break;
@@ -207,8 +207,9 @@ DecodeResult DecodeRecord(std::span<const uint8_t> bytes) {
     }
     const size_t stated = static_cast<size_t>(bytes[0]) | static_cast<size_t>(bytes[1]) << 8;
     if (stated != bytes.size()) {
-        return fail(DecodeError::LengthMismatch,
-                    Format("the header states %zu bytes, the record has %zu", stated, bytes.size()));
+        return fail(
+            DecodeError::LengthMismatch,
+            Format("the header states %zu bytes, the record has %zu", stated, bytes.size()));
     }
     if (bytes[2] != kRecordVersionMajor || bytes[3] != kRecordVersionMinor) {
         return fail(DecodeError::BadVersion,
@@ -320,13 +321,27 @@ std::string JsonQuote(std::string_view utf8) {
     for (char ch : utf8) {
         const auto c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20 || c == 0x7F) {
                     out += Format("\\u%04X", c);

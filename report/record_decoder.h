@@ -51,9 +51,9 @@ enum class DecodeError : uint8_t {
     NotPublicFirst,  // the first block is not table 4
     UnknownTable,
     TruncatedField,
-    BadIdentifier,   // an id16 whose count is not 16
-    BadText,         // a text that is not valid UTF-8 once unmasked
-    BitPadding,      // unused bits of the bitmap set
+    BadIdentifier,  // an id16 whose count is not 16
+    BadText,        // a text that is not valid UTF-8 once unmasked
+    BitPadding,     // unused bits of the bitmap set
     TrailingBytes,
 };
 

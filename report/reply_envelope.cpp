@@ -18,7 +18,9 @@ uint32_t ReadU32(const unsigned char* p) {
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-bool IsLineSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
+bool IsLineSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
 
 std::u16string_view Trim(std::u16string_view s, bool (*isSpace)(char16_t)) {
     while (!s.empty() && isSpace(s.front())) {
@@ -30,7 +32,9 @@ std::u16string_view Trim(std::u16string_view s, bool (*isSpace)(char16_t)) {
     return s;
 }
 
-std::u16string_view TrimLine(std::u16string_view s) { return Trim(s, IsLineSpace); }
+std::u16string_view TrimLine(std::u16string_view s) {
+    return Trim(s, IsLineSpace);
+}
 std::u16string_view TrimSpaces(std::u16string_view s) {
     return Trim(s, [](char16_t c) { return c == u' '; });
 }

@@ -9,7 +9,7 @@
 namespace zeph {
 
 class ZEdozureRareBlock : public KInstallSerialize {
-public:
+  public:
     void FillStep(const ZEdozureRare::ZEdozureRareReport& report);       // 7988
     void FillCondition(const ZEdozureRare::ZEdozureRareReport& report);  // 4680
     void FillStatus(const ZEdozureRare::ZEdozureRareReport& report);     // 5847
@@ -17,29 +17,29 @@ public:
 };
 
 class KProcessInfoBlock : public KInstallSerialize {
-public:
+  public:
     // Each text cut to its first kProcessTextChars characters.
     static constexpr size_t kProcessTextChars = 50;
     void Fill(const ZEdozureRare::KProcessInfoReport& report);  // 3769
 };
 
 class KUIInfoBlock : public KInstallSerialize {
-public:
+  public:
     void Fill(const ZEdozureRare::KUIInfoReport& report);  // 5010
 };
 
 class KUpdateInfoBlock : public KInstallSerialize {
-public:
+  public:
     void Fill(const ZEdozureRare::KUpdateInfoReport& report);  // 4033
 };
 
 class KOcpcInfoBlock : public KInstallSerialize {
-public:
+  public:
     void Fill(const ZEdozureRare::OcpcInfoReport& report);  // 8179
 };
 
 class KDumpBlock : public KInstallSerialize {
-public:
+  public:
     // Where the fields that change at the moment of a crash lie in the
     // finished block, for the crash path that patches a prepared record.
     struct Offsets {

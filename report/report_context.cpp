@@ -8,17 +8,23 @@
 namespace zeph {
 namespace {
 
-std::u16string Decimal(int32_t value) { return U16(std::to_string(value)); }
+std::u16string Decimal(int32_t value) {
+    return U16(std::to_string(value));
+}
 
 }  // namespace
 
-std::u16string ReportContextValues::CidText() const { return Decimal(cid); }
+std::u16string ReportContextValues::CidText() const {
+    return Decimal(cid);
+}
 
 std::u16string ReportContextValues::TidText() const {
     return softId.empty() ? Decimal(tid) : softId;
 }
 
-std::u16string ReportContextValues::KidText() const { return Decimal(kid); }
+std::u16string ReportContextValues::KidText() const {
+    return Decimal(kid);
+}
 
 ReportContext& ReportContext::Instance() {
     static ReportContext context;

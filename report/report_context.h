@@ -15,8 +15,8 @@ struct ReportContextValues {
     int32_t cid = 0;
     int32_t tid = 0;
     int32_t kid = 0;
-    std::u16string softId;        // may be empty
-    std::u16string idex;          // 32 upper-case hexadecimal digits once captured
+    std::u16string softId;  // may be empty
+    std::u16string idex;    // 32 upper-case hexadecimal digits once captured
     std::u16string did;
     std::u16string productsJson;  // captured by the install driver only
 
@@ -27,7 +27,7 @@ struct ReportContextValues {
 };
 
 class ReportContext {
-public:
+  public:
     static ReportContext& Instance();
 
     enum class Products : uint8_t { Keep, Compute };
@@ -52,7 +52,7 @@ public:
     // Back to the state of a fresh process (tests).
     void Clear();
 
-private:
+  private:
     ReportContext() = default;
 
     mutable std::mutex m_mutex;

@@ -28,7 +28,7 @@ enum PartnerEvent : int32_t {
 using ReportQueue = kbase::kxQueueThreadRun<ZEdozureRare::KUIInfoReport, 4, kbase::Locker>;
 
 class ReportHelper : public ReportQueue, public ReportQueue::_CallBack {
-public:
+  public:
     static constexpr int kRunParameter = 916;
     static constexpr int32_t kQueuedValue = 2;
 
@@ -46,7 +46,7 @@ public:
     // Sends one item (table 5010) on the worker.
     int OnQueueItem(int parameter, const ZEdozureRare::KUIInfoReport& item) override;
 
-private:
+  private:
     std::atomic<uint8_t> m_enabled{0};
 };
 

@@ -48,11 +48,20 @@ std::unique_ptr<KInstallSerialize> ZEdozureRareBlockFor(const ZEdozureRareReport
                                                         ReportTable table) {
     auto block = std::make_unique<zeph::ZEdozureRareBlock>();
     switch (table) {
-        case ReportTable::InstallStep: block->FillStep(r); break;
-        case ReportTable::Condition: block->FillCondition(r); break;
-        case ReportTable::Status: block->FillStatus(r); break;
-        case ReportTable::MainWindowEvent: block->FillUiEvent(r); break;
-        default: return nullptr;
+        case ReportTable::InstallStep:
+            block->FillStep(r);
+            break;
+        case ReportTable::Condition:
+            block->FillCondition(r);
+            break;
+        case ReportTable::Status:
+            block->FillStatus(r);
+            break;
+        case ReportTable::MainWindowEvent:
+            block->FillUiEvent(r);
+            break;
+        default:
+            return nullptr;
     }
     return block;
 }
@@ -66,7 +75,9 @@ std::unique_ptr<KInstallSerialize> BlockFor(const Report& report) {
 
 }  // namespace
 
-PublicInputs AnonymousPublicInputs() { return Anonymous({}); }
+PublicInputs AnonymousPublicInputs() {
+    return Anonymous({});
+}
 
 // ZEdozureRareReport
 

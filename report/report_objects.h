@@ -36,9 +36,10 @@ PublicInputs AnonymousPublicInputs();
 // Its channel (public block and did) is the report context's at the moment
 // of each send, unless SetChannel fixed it. Each Send* stores its arguments,
 // refreshes what its table computes afresh (products text, system code,
-// scene), builds the record and posts it.
+// scene), builds the record and posts it. One thread at a time (its
+// owner's: the install driver's worker, the main window's UI thread).
 class ZEdozureRareReport {
-public:
+  public:
     ZEdozureRareReport() = default;
     virtual void SendCondition(int32_t code, int32_t subcode, int32_t number1, int32_t number2,
                                const std::u16string& text);
@@ -92,7 +93,7 @@ public:
     int32_t detail = 0;
     int32_t uiKind = 0;
 
-private:
+  private:
     void RefreshChannel();
     void Send(zeph::ReportTable table);
 
@@ -103,7 +104,7 @@ private:
 // Table 3769: which programs started the installer (the six texts of the
 // launch-provenance probe, each cut to 50 characters) and the channel.
 class KProcessInfoReport {
-public:
+  public:
     // The probe's texts for this process, cid and tid of the report context.
     static KProcessInfoReport Collect();
     std::optional<std::vector<uint8_t>> Record(uint32_t clientTime) const;
@@ -123,7 +124,7 @@ std::thread StartProcessInfoReportThread();
 // Table 5010: a user-interface event of the partner screens (queued) or the
 // main window's summary (sent when the window is destroyed).
 class KUIInfoReport {
-public:
+  public:
     // The public block's channel, idex, did and products text from the report
     // context, kind 3.
     static KUIInfoReport FromContext(int32_t action, int32_t value);
@@ -159,7 +160,7 @@ KUIInfoReport MakeMainWindowSummaryReport(const MainWindowSummary& summary);
 
 // Table 4033: the self-update check's outcome.
 class KUpdateInfoReport {
-public:
+  public:
     enum Outcome : int32_t {
         kUpToDateOrStarted = 0,
         kSwitchedOff = 1,
@@ -180,7 +181,7 @@ public:
 
 // Table 8179: the conversion step's outcome.
 class OcpcInfoReport {
-public:
+  public:
     enum Stage : int32_t { kSearching = 1, kFound = 2, kNotFound = 3 };
 
     std::optional<std::vector<uint8_t>> Record(uint32_t clientTime) const;
@@ -192,7 +193,7 @@ public:
 
 // Table 3806: a crash. Lives inside the crash manager.
 class KDumpInfoReport {
-public:
+  public:
     std::optional<std::vector<uint8_t>> Record(uint32_t clientTime) const;
     int Send() const;
 

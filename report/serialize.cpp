@@ -100,7 +100,9 @@ void KInstallSerialize::WriteId16(const uint8_t* bytes16) {
     m_data.Append(bytes16, 16);
 }
 
-void KInstallSerialize::AddBit(bool value) { m_bits.push_back(value); }
+void KInstallSerialize::AddBit(bool value) {
+    m_bits.push_back(value);
+}
 
 void KInstallSerialize::FinishBlock() {
     const uint8_t table[2] = {static_cast<uint8_t>(m_tableNumber),

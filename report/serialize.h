@@ -22,7 +22,7 @@ namespace zeph {
 // A heap byte array that starts at 1024 bytes and, when an append does not
 // fit, grows to capacity + n + 1024.
 class GrowableBuffer {
-public:
+  public:
     static constexpr size_t kInitialCapacity = 1024;
 
     GrowableBuffer();
@@ -39,7 +39,7 @@ public:
     size_t Capacity() const { return m_capacity; }
     std::span<const uint8_t> Bytes() const { return {m_data.get(), m_size}; }
 
-private:
+  private:
     std::unique_ptr<uint8_t[]> m_data;
     size_t m_capacity = 0;
     size_t m_size = 0;
@@ -62,7 +62,7 @@ std::array<uint8_t, 16> IdentifierTo16Bytes(std::u16string_view text);
 
 // The block builder and base class of every block.
 class KInstallSerialize {
-public:
+  public:
     KInstallSerialize() = default;
     virtual ~KInstallSerialize();
     KInstallSerialize(const KInstallSerialize&) = delete;
@@ -91,7 +91,7 @@ public:
     // The finished block.
     std::span<const uint8_t> Output() const { return m_output.Bytes(); }
 
-private:
+  private:
     GrowableBuffer m_data;
     GrowableBuffer m_output;
     std::vector<bool> m_bits;
@@ -107,7 +107,7 @@ inline constexpr size_t kPublicBlockClientTimeOffset = 2 + 18 + 16 + 1 + 2 + 4;
 
 // Table 4, the first block of every record.
 class KPublicBlock : public KInstallSerialize {
-public:
+  public:
     // cid, tid and kid are decimal texts (read with the leading-decimal
     // rule, so "" and junk give 0); idex is the machine identifier. The
     // client time is now.

@@ -22,7 +22,9 @@ enum class ReportTable : uint16_t {
     Crash = 3806,
 };
 
-inline constexpr uint16_t TableNumber(ReportTable table) { return static_cast<uint16_t>(table); }
+inline constexpr uint16_t TableNumber(ReportTable table) {
+    return static_cast<uint16_t>(table);
+}
 
 enum class FieldKind : uint8_t {
     U8,

@@ -24,7 +24,7 @@ using Locker = std::mutex;
 inline constexpr uint32_t kInfiniteWait = 0xFFFFFFFF;
 
 class kxThreadBase {
-public:
+  public:
     // StartThread's results.
     static constexpr int kStarted = 0;
     static constexpr int kAlreadyRunning = 255;
@@ -55,7 +55,7 @@ public:
     void SetRunParameter(int parameter) { m_runParameter = parameter; }
     int RunParameter() const { return m_runParameter; }
 
-protected:
+  protected:
     virtual void CreateResources() {}
     virtual void ReleaseResources(int /*runResult*/) {}
     virtual int Run(int parameter) = 0;
@@ -67,7 +67,7 @@ protected:
     // members go.
     void WaitForAbandonedThreads();
 
-private:
+  private:
     void Trampoline(uint64_t generation);
 
     int m_runParameter = 0;
@@ -85,7 +85,7 @@ private:
 // The two events of the queue worker: a manual-reset data event and an
 // auto-reset stop event, waited on together with the data event first.
 class QueueEvents {
-public:
+  public:
     enum class Fired : uint8_t { Data, Stop, Timeout, Failed };
 
     void Create();
@@ -97,7 +97,7 @@ public:
     // not created.
     Fired Wait(int32_t timeoutMs);
 
-private:
+  private:
     std::mutex m_mutex;
     std::condition_variable m_signal;
     bool m_created = false;
@@ -109,14 +109,14 @@ private:
 // callback. A stop request is seen only once the queue has drained.
 template <typename Item, int Slots = 4, typename Lock = Locker>
 class kxQueueThreadRun : public kxThreadBase {
-public:
+  public:
     // Run's results.
     static constexpr int kStopped = 255;
     static constexpr int kTimedOut = 254;
     static constexpr int kWaitFailed = 253;
 
     class _CallBack {
-    public:
+      public:
         virtual ~_CallBack() = default;
         virtual int OnQueueItem(int parameter, const Item& item) = 0;
     };
@@ -163,7 +163,7 @@ public:
         return kxThreadBase::Stop(timeoutMs);
     }
 
-protected:
+  protected:
     void CreateResources() override { m_events.Create(); }
     void ReleaseResources(int) override { m_events.Close(); }
 
@@ -211,7 +211,7 @@ protected:
     int32_t m_waitTimeout = -1;
     _CallBack* m_callback = nullptr;  // not owned
 
-private:
+  private:
     mutable Lock m_queueLock;
     std::deque<Item> m_queue;
     QueueEvents m_events;

@@ -27,7 +27,7 @@ namespace {
 
 struct ChildEnd {
     bool exited = false;
-    int code = 0;    // exit code, or the signal that ended it
+    int code = 0;  // exit code, or the signal that ended it
 };
 
 ChildEnd RunChild(const std::vector<std::string>& args) {
@@ -64,10 +64,18 @@ TEST(CrashReport, ACrashingChildDeliversItsReport) {
         bool chained;  // the previous handler ends the child with 42
     } cases[] = {
         {"invalid access before the driver ran", {"segv"}, 0xC0000005, 0, 0, false},
-        {"abort with the channel set", {"abort", "--channel", "222", "716"}, 0xC0000409, 222, 716,
+        {"abort with the channel set",
+         {"abort", "--channel", "222", "716"},
+         0xC0000409,
+         222,
+         716,
          false},
         {"illegal instruction", {"ill"}, 0xC000001D, 0, 0, false},
-        {"invalid access with a handler installed before", {"segv", "--chain"}, 0xC0000005, 0, 0,
+        {"invalid access with a handler installed before",
+         {"segv", "--chain"},
+         0xC0000005,
+         0,
+         0,
          true},
     };
     for (const auto& c : cases) {

@@ -63,26 +63,66 @@ TEST(DecodeRecord, RefusesMalformedRecordsWithTheReason) {
         {"three blocks stated", [](auto& r) { r[4] = 3; }, DecodeError::BadBlockCount, "3 blocks"},
         {"a flipped bit", [](auto& r) { r[40] ^= 0x10; }, DecodeError::CrcMismatch, "CRC"},
         {"specific block first",
-         [](auto& r) { r[10] = 0x92; r[11] = 0x13; Reframe(r); }, DecodeError::NotPublicFirst,
-         "table 5010"},
+         [](auto& r) {
+             r[10] = 0x92;
+             r[11] = 0x13;
+             Reframe(r);
+         },
+         DecodeError::NotPublicFirst, "table 5010"},
         {"unknown table",
-         [](auto& r) { r[kSecondBlock] = 0x39; r[kSecondBlock + 1] = 0x05; Reframe(r); },
+         [](auto& r) {
+             r[kSecondBlock] = 0x39;
+             r[kSecondBlock + 1] = 0x05;
+             Reframe(r);
+         },
          DecodeError::UnknownTable, "unknown table 1337"},
-        {"truncated last field", [](auto& r) { r.pop_back(); Reframe(r); },
+        {"truncated last field",
+         [](auto& r) {
+             r.pop_back();
+             Reframe(r);
+         },
          DecodeError::TruncatedField, "field 8 (kind, u8) of table 5010"},
-        {"truncated inside the public block", [](auto& r) { r.resize(40); Reframe(r); },
+        {"truncated inside the public block",
+         [](auto& r) {
+             r.resize(40);
+             Reframe(r);
+         },
          DecodeError::TruncatedField, "of table 4"},
-        {"no second block", [](auto& r) { r.resize(kSecondBlock); Reframe(r); },
+        {"no second block",
+         [](auto& r) {
+             r.resize(kSecondBlock);
+             Reframe(r);
+         },
          DecodeError::TruncatedField, "table number of the second block"},
-        {"identifier of 15 bytes", [](auto& r) { r[12] = 15; Reframe(r); },
+        {"identifier of 15 bytes",
+         [](auto& r) {
+             r[12] = 15;
+             Reframe(r);
+         },
          DecodeError::BadIdentifier, "states 15 bytes"},
-        {"text count beyond the end", [](auto& r) { r[kSecondBlock - 29] = 0xFF; Reframe(r); },
+        {"text count beyond the end",
+         [](auto& r) {
+             r[kSecondBlock - 29] = 0xFF;
+             Reframe(r);
+         },
          DecodeError::TruncatedField, "client_key"},
-        {"text that is not UTF-8", [](auto& r) { r[kSecondBlock - 28] = 0xFF ^ 0x88; Reframe(r); },
+        {"text that is not UTF-8",
+         [](auto& r) {
+             r[kSecondBlock - 28] = 0xFF ^ 0x88;
+             Reframe(r);
+         },
          DecodeError::BadText, "not UTF-8"},
-        {"bitmap padding bit", [](auto& r) { r[kSecondBlock + 2] |= 0x10; Reframe(r); },
+        {"bitmap padding bit",
+         [](auto& r) {
+             r[kSecondBlock + 2] |= 0x10;
+             Reframe(r);
+         },
          DecodeError::BitPadding, "unused bits"},
-        {"a byte after the last field", [](auto& r) { r.push_back(0); Reframe(r); },
+        {"a byte after the last field",
+         [](auto& r) {
+             r.push_back(0);
+             Reframe(r);
+         },
          DecodeError::TrailingBytes, "1 bytes after"},
     };
     ASSERT_TRUE(DecodeRecord(UiRecord()).Ok());
@@ -110,8 +150,8 @@ TEST(DecodeRecord, JsonFormsOfARecord) {
     EXPECT_EQ(columns.clientTime, 1600000000);
 
     const auto record = UiRecord();
-    const uint32_t crc = record[6] | record[7] << 8 | record[8] << 16 |
-                         static_cast<uint32_t>(record[9]) << 24;
+    const uint32_t crc =
+        record[6] | record[7] << 8 | record[8] << 16 | static_cast<uint32_t>(record[9]) << 24;
     EXPECT_EQ(RecordToJson(result.record, false),
               Format("{\"length\":%zu,\"crc\":\"%08X\"", record.size(), crc) +
                   ",\"table_no\":5010,\"table\":\"ui_info\","
@@ -122,8 +162,9 @@ TEST(DecodeRecord, JsonFormsOfARecord) {
                   "\"fields\":{\"restored_from_tray\":1,\"closed_by_user\":0,"
                   "\"hidden_to_tray\":1,\"started_by_user\":1,\"action\":4,\"number\":0,"
                   "\"value\":2,\"kind\":3}}");
-    EXPECT_NE(RecordToJson(result.record, true).find("\n  \"fields\": {\n    \"restored_from_tray\": 1,"),
-              std::string::npos);
+    EXPECT_NE(
+        RecordToJson(result.record, true).find("\n  \"fields\": {\n    \"restored_from_tray\": 1,"),
+        std::string::npos);
 }
 
 TEST(JsonQuote, EscapesWhatJsonRequires) {

@@ -17,7 +17,9 @@ namespace {
 using test::Hex;
 using test::HexOf;
 
-std::vector<uint8_t> Bytes(std::span<const uint8_t> span) { return {span.begin(), span.end()}; }
+std::vector<uint8_t> Bytes(std::span<const uint8_t> span) {
+    return {span.begin(), span.end()};
+}
 
 // A finished block of table 0x0102 after `write` filled it.
 std::vector<uint8_t> BlockOf(const std::function<void(KInstallSerialize&)>& write) {
@@ -42,12 +44,18 @@ TEST(FieldWriters, WriteEachKindAfterTheTableNumber) {
         {"text abc", [](auto& b) { b.WriteText(u"abc"); }, "03 00 E9 EA EB"},
         {"empty text", [](auto& b) { b.WriteText(u""); }, "00 00"},
         {"text as UTF-8", [](auto& b) { b.WriteText(u"\u4E2D"); }, "03 00 6C 30 25"},
-        {"id16 raw", [](auto& b) {
+        {"id16 raw",
+         [](auto& b) {
              const uint8_t id[16] = {0x88, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 0xFF};
              b.WriteId16(id);
          },
          "10 00 88 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E FF"},
-        {"fields back to back", [](auto& b) { b.WriteU8(1); b.WriteText(u"a"); b.WriteU16(2); },
+        {"fields back to back",
+         [](auto& b) {
+             b.WriteU8(1);
+             b.WriteText(u"a");
+             b.WriteU16(2);
+         },
          "01 01 00 E9 02 00"},
     };
     for (const auto& c : cases) {
@@ -67,10 +75,11 @@ TEST(FieldWriters, BitsArePackedBeforeEveryOtherField) {
         {"no bits: no bitmap byte", {}, "02 01 AA"},
         {"first bit is bit 0", {true}, "02 01 01 AA"},
         {"four bits 1,0,1,1", {true, false, true, true}, "02 01 0D AA"},
-        {"eight bits fill one byte", {false, false, false, false, false, false, false, true},
+        {"eight bits fill one byte",
+         {false, false, false, false, false, false, false, true},
          "02 01 80 AA"},
-        {"nine bits take two bytes, high bits zero", {true, false, false, false, false, false,
-                                                      false, false, true},
+        {"nine bits take two bytes, high bits zero",
+         {true, false, false, false, false, false, false, false, true},
          "02 01 01 01 AA"},
     };
     for (const auto& c : cases) {
@@ -92,9 +101,9 @@ TEST(IdentifierTo16Bytes, OnlyThirtyTwoUpperCaseHexDigitsCount) {
         bool valid;
     } cases[] = {
         {u"0123456789ABCDEF0123456789ABCDEF", true},
-        {u"0123456789abcdef0123456789ABCDEF", false},  // lower case
-        {u"0123456789ABCDEF0123456789ABCDE", false},   // 31 characters
-        {u"0123456789ABCDEF0123456789ABCDEF0", false}, // 33 characters
+        {u"0123456789abcdef0123456789ABCDEF", false},   // lower case
+        {u"0123456789ABCDEF0123456789ABCDE", false},    // 31 characters
+        {u"0123456789ABCDEF0123456789ABCDEF0", false},  // 33 characters
         {u"0123456789ABCDEF0123456789ABCDEG", false},
         {u"", false},
     };
@@ -133,10 +142,9 @@ TEST(EncodeReportText, LongTextIsCutAtACharacterBoundary) {
     } cases[] = {
         {"exactly the limit", std::u16string(65535, u'a'), 65535},
         {"one byte over", std::u16string(65536, u'a'), 65535},
-        {"a three-byte character across the limit",
-         std::u16string(65534, u'a') + u"\u4E2D", 65534},
-        {"a four-byte character across the limit",
-         std::u16string(65533, u'a') + u"\U0001F600", 65533},
+        {"a three-byte character across the limit", std::u16string(65534, u'a') + u"\u4E2D", 65534},
+        {"a four-byte character across the limit", std::u16string(65533, u'a') + u"\U0001F600",
+         65533},
     };
     for (const auto& c : cases) {
         const std::string utf8 = EncodeReportText(c.text);
@@ -144,7 +152,8 @@ TEST(EncodeReportText, LongTextIsCutAtACharacterBoundary) {
         EXPECT_TRUE(IsValidUtf8(utf8)) << c.name;
     }
     // The count written is the cut length.
-    const auto block = BlockOf([](auto& b) { b.WriteText(std::u16string(65534, u'a') + u"\u4E2D"); });
+    const auto block =
+        BlockOf([](auto& b) { b.WriteText(std::u16string(65534, u'a') + u"\u4E2D"); });
     EXPECT_EQ(block[2], 0xFE);
     EXPECT_EQ(block[3], 0xFF);
     EXPECT_EQ(block.size(), 2u + 2u + 65534u);
@@ -169,7 +178,12 @@ TEST(KPublicBlock, ChannelTextsAreReadAsLeadingDecimals) {
         const char16_t* text;
         int32_t number;
     } cases[] = {
-        {u"222", 222}, {u"  -7", -7}, {u"+15x", 15}, {u"12ab3", 12}, {u"", 0}, {u"abc", 0},
+        {u"222", 222},
+        {u"  -7", -7},
+        {u"+15x", 15},
+        {u"12ab3", 12},
+        {u"", 0},
+        {u"abc", 0},
         {u"99999999999", 2147483647},
     };
     for (const auto& c : cases) {

@@ -1,10 +1,11 @@
 // The launch-provenance probe on made-up process snapshots.
+#include "report/launch_provenance.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "base/strings.h"
-#include "report/launch_provenance.h"
 
 namespace zeph {
 namespace {
@@ -22,7 +23,8 @@ TEST(LaunchProvenance, SixTextsFromTheParentChain) {
         std::array<const char*, 6> texts;
     } cases[] = {
         {"browser download",
-         {P(1, 0, "systemd"), P(900, 1, "gnome-shell"), P(1200, 900, "firefox", "Z:\\usr\\lib\\firefox\\firefox"),
+         {P(1, 0, "systemd"), P(900, 1, "gnome-shell"),
+          P(1200, 900, "firefox", "Z:\\usr\\lib\\firefox\\firefox"),
           P(1300, 1200, "zephsetup.exe")},
          {"firefox", "gnome-shell", "", "Z:\\usr\\lib\\firefox", "2", "browser"}},
         {"file manager",
@@ -33,9 +35,11 @@ TEST(LaunchProvenance, SixTextsFromTheParentChain) {
          {P(1, 0, "systemd"), P(900, 1, "nautilus"), P(950, 900, "gnome-terminal-"),
           P(1000, 950, "bash", "Z:\\usr\\bin\\bash"), P(1300, 1000, "zephsetup.exe")},
          {"bash", "gnome-terminal-", "nautilus", "Z:\\usr\\bin", "3", "terminal"}},
-        {"unknown launcher", {P(1, 0, "init"), P(10, 1, "cron"), P(1300, 10, "zephsetup.exe")},
+        {"unknown launcher",
+         {P(1, 0, "init"), P(10, 1, "cron"), P(1300, 10, "zephsetup.exe")},
          {"cron", "", "", "", "1", "other"}},
-        {"started by init", {P(1, 0, "systemd"), P(1300, 1, "zephsetup.exe")},
+        {"started by init",
+         {P(1, 0, "systemd"), P(1300, 1, "zephsetup.exe")},
          {"", "", "", "", "0", "orphan"}},
         {"parent gone", {P(1300, 4444, "zephsetup.exe")}, {"", "", "", "", "0", "orphan"}},
         {"self missing from the snapshot", {P(1, 0, "systemd")}, {"", "", "", "", "0", "orphan"}},

@@ -1,10 +1,11 @@
 // Finding the conversion visitor id in the file name and on the clipboard,
 // and the two outcome reports.
+#include "report/ocpc.h"
+
 #include <gtest/gtest.h>
 
 #include "base/strings.h"
 #include "platform/shell.h"
-#include "report/ocpc.h"
 #include "report/report_context.h"
 #include "tests/report/report_test_util.h"
 #include "tests/support/profile_fixture.h"
@@ -26,11 +27,11 @@ TEST(FindConversionVisitor, FileNameAndClipboard) {
         {"Z:\\home\\u\\setup_b12345xd.exe", "", "12345x", ""},
         {"setup_bad_b65a321D.exe", "", "65a321", ""},
         {"/home/u/Downloads/setup_b654321D.exe", "", "654321", ""},
-        {"C:\\a_b123456d.dir\\setup.exe", "", "", ""},      // only the file name counts
-        {"C:\\x\\_b12345d.exe", "", "", ""},                 // 8 characters
-        {"C:\\x\\_B123456d.exe", "", "", ""},                // the marker is case-sensitive
+        {"C:\\a_b123456d.dir\\setup.exe", "", "", ""},  // only the file name counts
+        {"C:\\x\\_b12345d.exe", "", "", ""},            // 8 characters
+        {"C:\\x\\_B123456d.exe", "", "", ""},           // the marker is case-sensitive
         {"C:\\x\\setup_b123456x.exe", "", "", ""},
-        {"C:\\x.y\\setup_b123456d", "", "123456", ""},        // no extension to drop
+        {"C:\\x.y\\setup_b123456d", "", "123456", ""},  // no extension to drop
         {"C:\\x\\setup.exe", R"({"cfBdVid":"abc","bdVid":"zz"})", "abc", "zz"},
         {"C:\\x\\setup_b123456d.exe", R"({"cfBdVid":"abc","bdVid":"zz"})", "123456", "zz"},
         {"C:\\x\\setup.exe", R"({"cfBdVid":7,"bdVid":["zz"]})", "", ""},

@@ -20,7 +20,7 @@ using KSemReport::ReportHelper;
 using namespace std::chrono_literals;
 
 class ReportQueueTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         auto& context = ReportContext::Instance();
         context.Clear();

@@ -1,12 +1,13 @@
 // Whether the endpoint's reply accepts a record: the envelope and the INI
 // reading of its text.
+#include "report/reply_envelope.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "base/crc32.h"
 #include "base/strings.h"
-#include "report/reply_envelope.h"
 
 namespace zeph {
 namespace {
@@ -24,14 +25,14 @@ TEST(ReplyTextAccepts, ReadsIniLinesUntilTheFirstThatFitsNothing) {
         {"[other]\nresult=1\n[common]\nresult=1", true},
         {"[common]\n\n\nx=\nresult=1", true},
         {"[common]\nresult=01", true},
-        {"[common]\nresult=1junk", true},    // leading decimal
+        {"[common]\nresult=1junk", true},  // leading decimal
         {"[common]\nresult=1\n[other]\nz=9", true},
         {"[common]\nresult=0\nresult=1", true},  // the later value counts
         {"[common]\nresult=1\nresult=2", false},
         {"[common]\nresult=1\nno equals sign", false},  // stops the reading
-        {"[common]\nresult=1\n[]\n", false},             // empty section name
+        {"[common]\nresult=1\n[]\n", false},            // empty section name
         {"[common]\nresult=1\n[  ]\n", false},
-        {"[common]\nresult=1\n=1\n", false},              // empty key
+        {"[common]\nresult=1\n=1\n", false},  // empty key
         {"[common]\nresult=1\n[unclosed\n", false},
         {"[common]\nresult=2", false},
         {"[common]\nresult=", false},

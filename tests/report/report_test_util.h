@@ -62,7 +62,7 @@ inline const std::string kAcceptText = "[common]\r\nresult=1\r\n";
 
 // The telemetry endpoint, installed in the endpoint table while it lives.
 class TelemetryServer {
-public:
+  public:
     TelemetryServer() {
         net::Endpoints endpoints = net::BuiltInEndpoints();
         endpoints.telemetry = U16(server.HostPort());
@@ -109,7 +109,7 @@ public:
 
     LoopbackServer server;
 
-private:
+  private:
     using LoopbackReply = Reply;
     mutable std::mutex m_mutex;
     int m_status = 200;
@@ -117,6 +117,8 @@ private:
 };
 
 // The values of a record's fields, texts and numbers as JSON would show them.
-inline std::string FieldsOf(const DecodedRecord& record) { return FieldsJsonArray(record); }
+inline std::string FieldsOf(const DecodedRecord& record) {
+    return FieldsJsonArray(record);
+}
 
 }  // namespace zeph::test

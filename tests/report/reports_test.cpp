@@ -22,7 +22,7 @@ using namespace ZEdozureRare;
 const std::u16string kIdex = u"0123456789ABCDEF0123456789ABCDEF";
 
 class ReportsTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ReportContext::Instance().Clear();
         m_settings = Settings();
@@ -41,7 +41,7 @@ protected:
     test::ProfileFixture profile;
     test::TelemetryServer telemetry;
 
-private:
+  private:
     InstallSettings m_settings;
 };
 
@@ -135,8 +135,7 @@ TEST_F(ReportsTest, ConditionChecksReportWithoutKidOrSoftwareId) {
                               "30,4,%s,110000,1,\"\xE5\x8C\x97\xE4\xBA\xAC|110000\""};
     const std::string products = JsonQuote(U8(InstalledProductsJson()));
     for (size_t i = 0; i < records.size(); ++i) {
-        EXPECT_EQ(FieldsJsonArray(records[i]),
-                  "[2," + Format(expected[i], products.c_str()) + "]");
+        EXPECT_EQ(FieldsJsonArray(records[i]), "[2," + Format(expected[i], products.c_str()) + "]");
         const auto columns = PublicBlockColumns(records[i]);
         EXPECT_EQ(columns.cid, 222);
         EXPECT_EQ(columns.tid, 716);

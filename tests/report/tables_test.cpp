@@ -88,8 +88,8 @@ std::vector<TableCase> Cases() {
         {"launch provenance", 3769,
          [] {
              KProcessInfoReport r;
-             r.texts = {u"bash", u"gnome-terminal-", u"systemd", u"Z:\\usr\\bin", u"3",
-                        u"terminal"};
+             r.texts = {u"bash", u"gnome-terminal-", u"systemd", u"Z:\\usr\\bin",
+                        u"3",    u"terminal"};
              r.cid = 222;
              r.tid = 716;
              r.idex = kIdex;

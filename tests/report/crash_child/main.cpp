@@ -20,7 +20,9 @@
 
 namespace {
 
-void PreviousHandler(int) { _exit(42); }
+void PreviousHandler(int) {
+    _exit(42);
+}
 
 }  // namespace
 
@@ -29,7 +31,8 @@ int main(int argc, char** argv) {
         return rc;
     }
     if (argc < 2) {
-        std::fprintf(stderr, "usage: report_crash_child segv|abort|ill [--channel CID TID] [--chain]\n");
+        std::fprintf(stderr,
+                     "usage: report_crash_child segv|abort|ill [--channel CID TID] [--chain]\n");
         return 2;
     }
     const std::string mode = argv[1];
