@@ -28,6 +28,8 @@ CURL* NewEasyHandle() {
     return handle;
 }
 
+void EasyDeleter::operator()(void* handle) const { curl_easy_cleanup(handle); }
+
 void HeaderList::Append(const std::string& line) {
     if (curl_slist* grown = curl_slist_append(m_list, line.c_str())) {
         m_list = grown;

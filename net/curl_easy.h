@@ -11,11 +11,17 @@
 #include <string>
 #include <string_view>
 
+#include "net/easy_handle.h"
+
 namespace zeph::net {
 
 // Replies kept in memory (small requests, header text) stop here: a server
 // that sends more cannot make the installer's memory grow without bound.
 inline constexpr size_t kMaxReplyBytes = 32 * 1024 * 1024;
+
+// libcurl's receive buffer for file downloads: larger than its 16 KiB
+// default, so that a file is written in fewer, larger pieces.
+inline constexpr long kReceiveBuffer = 512 * 1024;
 
 // curl_easy_init after libcurl's global set-up, which runs once per process
 // whatever thread comes first. Null when libcurl cannot make a handle. The
@@ -23,10 +29,6 @@ inline constexpr size_t kMaxReplyBytes = 32 * 1024 * 1024;
 // sets one, and no signals.
 CURL* NewEasyHandle();
 
-struct EasyDeleter {
-    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
 // A curl_slist of request header lines, freed with the object.
 class HeaderList {

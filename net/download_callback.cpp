@@ -18,8 +18,9 @@ KDowloadCallback::KDowloadCallback(IWindowMessagePoster& poster, WindowHandle wi
 int KDowloadCallback::Scale() const {
     // The bar belongs to the download alone when nothing else will fill it.
     const InstallSettings& settings = Settings();
-    const bool downloadOnly = m_suiteInstalled || settings.source == 2 ||
-                              ((settings.source == 1 || settings.source == 3) && settings.scene == 1);
+    const bool downloadOnly =
+        m_suiteInstalled || settings.source == 2 ||
+        ((settings.source == 1 || settings.source == 3) && settings.scene == 1);
     return downloadOnly ? 100 : 20;
 }
 
@@ -36,9 +37,8 @@ int32_t KDowloadCallback::OnProgress(int32_t totalLength, double fraction, int32
     if (elapsed > 80 && fraction > m_lastFraction) {
         const auto speed =
             static_cast<int32_t>((fraction - m_lastFraction) * totalLength / elapsed);
-        m_poster.PostWindowMessage(m_window, m_message,
-                                   static_cast<uintptr_t>(static_cast<int>(fraction * scale)),
-                                   speed);
+        m_poster.PostWindowMessage(
+            m_window, m_message, static_cast<uintptr_t>(static_cast<int>(fraction * scale)), speed);
         m_lastFraction = fraction;
         m_lastSpeed = speed;
         m_lastTick = now;

@@ -4,14 +4,11 @@
 #include "base/ascii.h"
 #include "base/log.h"
 #include "base/strings.h"
+#include "net/curl_easy.h"
 #include "net/proxy.h"
 
 namespace zeph::net {
 namespace {
-
-// libcurl's receive buffer: larger than its 16 KiB default, so that a file
-// is written in fewer, larger pieces.
-constexpr long kReceiveBuffer = 512 * 1024;
 
 size_t SinkWrite(char* data, size_t size, size_t count, void* sink) {
     const size_t n = size * count;
@@ -20,8 +17,9 @@ size_t SinkWrite(char* data, size_t size, size_t count, void* sink) {
 }
 
 int SinkProgress(void* sink, curl_off_t total, curl_off_t now, curl_off_t, curl_off_t) {
-    const double fraction =
-        static_cast<double>(total) > 1e-6 ? static_cast<double>(now) / static_cast<double>(total) : 0.0;
+    const double fraction = static_cast<double>(total) > 1e-6
+                                ? static_cast<double>(now) / static_cast<double>(total)
+                                : 0.0;
     return static_cast<CDownloadFile*>(sink)->OnProgress(fraction);
 }
 
@@ -129,8 +127,8 @@ int32_t CDownloadFile::OnProgress(double fraction) {
     return m_callback != nullptr ? m_callback->OnProgress(m_totalLength, fraction, 0) : 0;
 }
 
-DownloadCode DownloadUrlToFile(const std::u16string& url, const std::u16string& path,
-                               int& auxCode, IDownloadCallback* callback, int timeoutSeconds) {
+DownloadCode DownloadUrlToFile(const std::u16string& url, const std::u16string& path, int& auxCode,
+                               IDownloadCallback* callback, int timeoutSeconds) {
     auxCode = 0;
     if (url.empty() || path.empty()) {
         return DownloadCode::EmptyArgument;

@@ -8,8 +8,6 @@
 // their progress callback on it; nothing here starts a thread.
 #pragma once
 
-#include <curl/curl.h>
-
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -17,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "net/curl_easy.h"
+#include "net/easy_handle.h"
 #include "platform/files.h"
 #include "platform/win_error.h"
 
@@ -42,7 +40,9 @@ enum class DownloadCode : int32_t {
     NoContentLength = 260,    // header probe: no usable "content-length" header
 };
 
-inline int ToInt(DownloadCode code) { return static_cast<int>(code); }
+inline int ToInt(DownloadCode code) {
+    return static_cast<int>(code);
+}
 
 // The progress sink of a download.
 class IDownloadCallback {
@@ -137,17 +137,17 @@ private:
 // 0). Codes: Ok (the file is there), EmptyArgument, RequestFailed (auxCode =
 // the curl code, or the HTTP status when it was not 200), FileMissing. After
 // a failure no file is left at `path`. auxCode is 0 unless the request failed.
-DownloadCode DownloadUrlToFile(const std::u16string& url, const std::u16string& path,
-                               int& auxCode, IDownloadCallback* callback, int timeoutSeconds);
+DownloadCode DownloadUrlToFile(const std::u16string& url, const std::u16string& path, int& auxCode,
+                               IDownloadCallback* callback, int timeoutSeconds);
 
 // The state of one resumable download.
 struct DownloadTask {
     std::u16string url;
     std::u16string path;
-    int32_t totalLength = 0;   // from the header probe
-    int64_t currentSize = 0;   // bytes written so far, also the resume offset
+    int32_t totalLength = 0;  // from the header probe
+    int64_t currentSize = 0;  // bytes written so far, also the resume offset
     platform::File file;
-    EasyHandle curl;           // reused by every attempt
+    EasyHandle curl;                        // reused by every attempt
     IDownloadCallback* callback = nullptr;  // not owned; may be null
 
     bool IsValid() const { return !url.empty() && !path.empty() && curl != nullptr; }
@@ -156,9 +156,9 @@ struct DownloadTask {
 // The resumable download's time limits and retry budget.
 struct DownloadLimits {
     int attempts = 605;
-    long attemptSeconds = 10;  // CURLOPT_TIMEOUT of one attempt
-    uint32_t pauseMs = 500;    // between attempts, except after a time-out
-    long probeSeconds = 120;   // CURLOPT_TIMEOUT of the header probe
+    long attemptSeconds = 10;                        // CURLOPT_TIMEOUT of one attempt
+    uint32_t pauseMs = 500;                          // between attempts, except after a time-out
+    long probeSeconds = 120;                         // CURLOPT_TIMEOUT of the header probe
     void (*pause)(uint32_t milliseconds) = nullptr;  // the wait; platform::Sleep when null
 };
 

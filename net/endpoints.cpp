@@ -125,8 +125,12 @@ std::u16string ConfigDocumentUrl(int32_t companyId, int32_t trynoId, int32_t sce
                 FormatW(u"/seminstall/%d/%s.xml?time=%d", companyId, tryno.c_str(), unixTime));
 }
 
-std::u16string PartnerOfferUrl() { return Http(GetEndpoints().config, u"/aldconfig/qqpcmgr.dat"); }
-std::u16string AreaListUrl() { return Http(GetEndpoints().config, u"/aldconfig/area.dat"); }
+std::u16string PartnerOfferUrl() {
+    return Http(GetEndpoints().config, u"/aldconfig/qqpcmgr.dat");
+}
+std::u16string AreaListUrl() {
+    return Http(GetEndpoints().config, u"/aldconfig/area.dat");
+}
 std::u16string PopupPictureUrl() {
     return Http(GetEndpoints().config, u"/aldconfig/resource.png");
 }
@@ -137,7 +141,9 @@ std::u16string SoftDetailUrl(std::u16string_view softId) {
                 FormatW(u"/softmgr_v2/softdetail/%s.json?ver=1", id.c_str()));
 }
 
-std::u16string UpdateDocumentUrl() { return Http(GetEndpoints().update, u"/defend/o1/jcqgx.ini"); }
+std::u16string UpdateDocumentUrl() {
+    return Http(GetEndpoints().update, u"/defend/o1/jcqgx.ini");
+}
 
 std::u16string ScreenPictureUrl(ScreenPicture kind, int32_t trynoId) {
     const char16_t* pattern = u"/sem/installer/%d.png";
@@ -154,9 +160,15 @@ std::array<std::u16string, 3> CityInfoUrls() {
     return {Http(e.city1, u"/cityinfo"), Http(e.city2, u"/cityinfo"), Http(e.city3, u"/cityinfo")};
 }
 
-std::u16string CityIdUrl() { return Http(GetEndpoints().cityid, u"/ip/cityid"); }
-std::u16string TelemetryUrl() { return Http(GetEndpoints().telemetry, u"/c/"); }
-std::u16string ProbeHost() { return GetEndpoints().probe; }
+std::u16string CityIdUrl() {
+    return Http(GetEndpoints().cityid, u"/ip/cityid");
+}
+std::u16string TelemetryUrl() {
+    return Http(GetEndpoints().telemetry, u"/c/");
+}
+std::u16string ProbeHost() {
+    return GetEndpoints().probe;
+}
 
 std::u16string WebsitePageUrl(std::u16string_view path) {
     std::u16string url = GetEndpoints().website;

@@ -24,9 +24,9 @@ struct Endpoints {
     std::u16string city1;      // binary city services, asked in this order
     std::u16string city2;
     std::u16string city3;
-    std::u16string cityid;     // HTTP city-id service
-    std::u16string telemetry;  // report records
-    std::u16string probe;      // network-probe host (ICMP echo)
+    std::u16string cityid;         // HTTP city-id service
+    std::u16string telemetry;      // report records
+    std::u16string probe;          // network-probe host (ICMP echo)
     std::u16string website;        // the maker's web site (URL)
     std::u16string download_site;  // outside software download site (URL)
     std::u16string chat;           // customer-service chat (URL)

@@ -16,8 +16,8 @@ namespace zeph::net {
 // Results besides libcurl's codes and HTTP statuses.
 enum class HttpResult : int {
     Ok = 0,
-    NoHandle = 2,         // libcurl could not make a handle
-    ReplyTooLarge = 63,   // CURLE_FILESIZE_EXCEEDED: more than kMaxReplyBytes
+    NoHandle = 2,        // libcurl could not make a handle
+    ReplyTooLarge = 63,  // CURLE_FILESIZE_EXCEEDED: more than kMaxReplyBytes
 };
 
 // GET with a 10-second limit, following redirects, through the user's proxy.

@@ -29,8 +29,9 @@ int NetworkProbe(const std::u16string& host) {
                 ++replies;
                 break;
             case platform::PingStatus::ResolveFailed:
-                std::printf("An error occured in gethostbyname operation: WSAGetLastError () = %d\n",
-                            kWsaHostNotFound);
+                std::printf(
+                    "An error occured in gethostbyname operation: WSAGetLastError () = %d\n",
+                    kWsaHostNotFound);
                 return -1;
             case platform::PingStatus::NotPermitted:
                 return 0;  // no ICMP handle

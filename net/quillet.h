@@ -39,10 +39,10 @@ extern "C" {
 /* What the installer tells the component about the installed suite. */
 typedef struct QuilletProductConfig {
     void* context;
-    int (*IsInstalled)(void* context);                 /* always 1 */
-    const char16_t* (*DataFolder)(void* context);      /* program folder + "data" */
-    const char16_t* (*ProgramFolder)(void* context);   /* the suite's program folder */
-    int (*Reserved)(void* context);                    /* always 0 */
+    int (*IsInstalled)(void* context);               /* always 1 */
+    const char16_t* (*DataFolder)(void* context);    /* program folder + "data" */
+    const char16_t* (*ProgramFolder)(void* context); /* the suite's program folder */
+    int (*Reserved)(void* context);                  /* always 0 */
 } QuilletProductConfig;
 
 /* Where Rewrite puts its answer. */

@@ -3,6 +3,7 @@
 #include "base/ascii.h"
 #include "base/log.h"
 #include "base/numbers.h"
+#include "net/curl_easy.h"
 #include "net/downloader.h"
 #include "platform/clock.h"
 
@@ -36,8 +37,9 @@ int TaskProgress(void* context, curl_off_t total, curl_off_t now, curl_off_t, cu
     if (task->callback == nullptr) {
         return 0;
     }
-    const double fraction =
-        static_cast<double>(total) > 1e-6 ? static_cast<double>(now) / static_cast<double>(total) : 0.0;
+    const double fraction = static_cast<double>(total) > 1e-6
+                                ? static_cast<double>(now) / static_cast<double>(total)
+                                : 0.0;
     return task->callback->OnProgress(task->totalLength, fraction, 0);
 }
 
@@ -114,7 +116,8 @@ int ExecuteDownload(DownloadTask& task, long& httpStatus, long timeoutSeconds) {
         .Long(CURLOPT_NOSIGNAL, 1)
         .Write(TaskWrite, &task)
         .Progress(TaskProgress, &task)
-        .Offset(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(task.currentSize));
+        .Offset(CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(task.currentSize))
+        .Long(CURLOPT_BUFFERSIZE, kReceiveBuffer);
     if (options.Result() != CURLE_OK) {
         return options.Result();
     }

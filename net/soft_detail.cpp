@@ -13,7 +13,8 @@ namespace zeph::net {
 namespace {
 
 // A string member, or nullopt when it is missing or not a string.
-std::optional<std::u16string> StringMember(cf::BkJson::Document& document, std::u16string_view name) {
+std::optional<std::u16string> StringMember(cf::BkJson::Document& document,
+                                           std::u16string_view name) {
     if (!document.HasMember(name)) {
         return std::nullopt;
     }
@@ -34,7 +35,8 @@ bool FetchSoftDetail(const std::u16string& softId, std::u16string& json) {
     }
     // JSON is UTF-8 by definition; an older server may still answer in the
     // ANSI code page, which valid UTF-8 rarely resembles.
-    json = IsValidUtf8(body) ? Utf8ToUtf16(body) : CodePageToUtf16(body, platform::GetAnsiCodePage());
+    json =
+        IsValidUtf8(body) ? Utf8ToUtf16(body) : CodePageToUtf16(body, platform::GetAnsiCodePage());
     return true;
 }
 

@@ -40,8 +40,8 @@ std::unique_ptr<UrlRewriter> UrlRewriter::Load(std::u16string_view programFolder
         platform::SharedLibrary::Load(path, state->library) != platform::WinError::Success) {
         return nullptr;
     }
-    auto getClassObject = reinterpret_cast<QuilletGetClassObjectFn>(
-        state->library.Symbol(QUILLET_GET_CLASS_OBJECT));
+    auto getClassObject =
+        reinterpret_cast<QuilletGetClassObjectFn>(state->library.Symbol(QUILLET_GET_CLASS_OBJECT));
     if (getClassObject == nullptr || getClassObject(QUILLET_CLASS_ID, &state->object) != 0 ||
         state->object == nullptr || state->object->table == nullptr) {
         return nullptr;
@@ -50,9 +50,7 @@ std::unique_ptr<UrlRewriter> UrlRewriter::Load(std::u16string_view programFolder
     s->config.context = s;
     s->config.IsInstalled = [](void*) { return 1; };
     s->config.DataFolder = [](void* c) { return static_cast<State*>(c)->dataFolder.c_str(); };
-    s->config.ProgramFolder = [](void* c) {
-        return static_cast<State*>(c)->programFolder.c_str();
-    };
+    s->config.ProgramFolder = [](void* c) { return static_cast<State*>(c)->programFolder.c_str(); };
     s->config.Reserved = [](void*) { return 0; };
     if (s->object->table->Initialise(s->object, &s->config) == 0) {
         s->object->table->Release(s->object);

@@ -10,7 +10,9 @@ namespace {
 using Message = test::RecordingPoster::Message;
 
 uint32_t g_now = 0;
-uint32_t FakeTicks() { return g_now; }
+uint32_t FakeTicks() {
+    return g_now;
+}
 
 constexpr WindowHandle kWindow = 0x1234;
 constexpr uint32_t kProgress = 1127;
@@ -63,14 +65,15 @@ TEST_F(DownloadCallback, ScaleDependsOnWhoElseFillsTheBar) {
         int scene;
         int scale;
     } cases[] = {
-        {false, 0, 0, 20}, {true, 0, 0, 100}, {false, 2, 0, 100}, {false, 1, 1, 100},
+        {false, 0, 0, 20},  {true, 0, 0, 100}, {false, 2, 0, 100}, {false, 1, 1, 100},
         {false, 3, 1, 100}, {false, 1, 0, 20}, {false, 3, 2, 20},  {false, 0, 1, 20},
     };
     for (const auto& c : cases) {
         Settings().source = c.source;
         Settings().scene = c.scene;
         KDowloadCallback callback(poster, kWindow, kProgress, nullptr, c.suiteInstalled, FakeTicks);
-        EXPECT_EQ(callback.Scale(), c.scale) << c.suiteInstalled << " " << c.source << " " << c.scene;
+        EXPECT_EQ(callback.Scale(), c.scale)
+            << c.suiteInstalled << " " << c.source << " " << c.scene;
     }
 }
 

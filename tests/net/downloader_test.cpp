@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "net/curl_easy.h"
 #include "tests/net/net_test_util.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/loopback_server.h"
@@ -34,8 +35,9 @@ TEST(DownloadUrlToFile, WritesTheFileAndReportsProgressWithTheProbedLength) {
     RecordingCallback callback;
     int aux = -1;
     // The folders of the path do not exist yet.
-    EXPECT_EQ(DownloadUrlToFile(Url(server, "/pkg.exe"), profile.Win("a\\b\\pkg.exe"), aux, &callback, 0),
-              DownloadCode::Ok);
+    EXPECT_EQ(
+        DownloadUrlToFile(Url(server, "/pkg.exe"), profile.Win("a\\b\\pkg.exe"), aux, &callback, 0),
+        DownloadCode::Ok);
     EXPECT_EQ(aux, 0);
     EXPECT_EQ(test::ReadFile(profile.Host("a/b/pkg.exe")), content);
     ASSERT_FALSE(callback.calls.empty());
@@ -75,7 +77,8 @@ TEST(DownloadUrlToFile, ReplacesAnEarlierFileAndFollowsRedirects) {
     server.ServeBytes("/new", "new content");
     std::ofstream(profile.Host("f.bin")) << std::string(100000, 'o');
     int aux = -1;
-    EXPECT_EQ(DownloadUrlToFile(Url(server, "/old"), profile.Win("f.bin"), aux, nullptr, 0), DownloadCode::Ok);
+    EXPECT_EQ(DownloadUrlToFile(Url(server, "/old"), profile.Win("f.bin"), aux, nullptr, 0),
+              DownloadCode::Ok);
     EXPECT_EQ(test::ReadFile(profile.Host("f.bin")), "new content");
 }
 
@@ -89,9 +92,15 @@ TEST(DownloadUrlToFile, AFailureLeavesNoFileAndHandsBackItsCause) {
     } cases[] = {
         {"404 reply", {.method = "GET", .status = 404}, 0, 404},
         {"server error", {.method = "GET", .status = 503}, 0, 503},
-        {"stall past the time limit", {.method = "GET", .stallAfter = kSize / 2}, 1, CURLE_OPERATION_TIMEDOUT},
+        {"stall past the time limit",
+         {.method = "GET", .stallAfter = kSize / 2},
+         1,
+         CURLE_OPERATION_TIMEDOUT},
         {"connection reset", {.method = "GET", .resetAfter = kSize / 2}, 0, CURLE_RECV_ERROR},
-        {"length claims more", {.method = "GET", .declaredLength = kSize + 100}, 0, CURLE_PARTIAL_FILE},
+        {"length claims more",
+         {.method = "GET", .declaredLength = kSize + 100},
+         0,
+         CURLE_PARTIAL_FILE},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -132,8 +141,10 @@ TEST(DownloadUrlToFile, ArgumentsAndUnwritablePaths) {
     LoopbackServer server;
     server.ServeBytes("/f", "x");
     int aux = -1;
-    EXPECT_EQ(DownloadUrlToFile(u"", profile.Win("f"), aux, nullptr, 0), DownloadCode::EmptyArgument);
-    EXPECT_EQ(DownloadUrlToFile(Url(server, "/f"), u"", aux, nullptr, 0), DownloadCode::EmptyArgument);
+    EXPECT_EQ(DownloadUrlToFile(u"", profile.Win("f"), aux, nullptr, 0),
+              DownloadCode::EmptyArgument);
+    EXPECT_EQ(DownloadUrlToFile(Url(server, "/f"), u"", aux, nullptr, 0),
+              DownloadCode::EmptyArgument);
     // A file stands where a folder of the path should be.
     std::ofstream(profile.Host("plain")) << "file";
     EXPECT_EQ(DownloadUrlToFile(Url(server, "/f"), profile.Win("plain\\f"), aux, nullptr, 0),
@@ -200,7 +211,9 @@ TEST(GetDownloadFileLength, ProbesWithHead) {
 
 // Pauses between attempts, recorded instead of waited.
 std::vector<uint32_t> g_pauses;
-void RecordPause(uint32_t ms) { g_pauses.push_back(ms); }
+void RecordPause(uint32_t ms) {
+    g_pauses.push_back(ms);
+}
 
 DownloadLimits QuickLimits(int attempts = 605) {
     g_pauses.clear();
@@ -219,16 +232,19 @@ TEST(KCurlDownloader, DownloadsAndLogsItsSteps) {
     test::LogCapture log;
     RecordingCallback callback;
     int result = -1;
-    EXPECT_EQ(KCurlDownloader().Download(Url(server, "/pkg.exe"), profile.Win("d\\pkg.exe"), result, &callback),
+    EXPECT_EQ(KCurlDownloader().Download(Url(server, "/pkg.exe"), profile.Win("d\\pkg.exe"), result,
+                                         &callback),
               DownloadCode::Ok);
     EXPECT_EQ(result, 200);
     EXPECT_EQ(test::ReadFile(profile.Host("d/pkg.exe")), content);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-                               "DownloadControl -- Start",
-                               "ExecuteDownload ResponseCode = 200",
-                               "DownloadControl -- ExE CurlCode = 0, Count = 1, CurrentSize = 300000, ResCode = 200",
-                               "DownloadControl -- End HRESULT = 0, Count = 1",
-                           }));
+    EXPECT_EQ(
+        log.Lines(),
+        (std::vector<std::string>{
+            "DownloadControl -- Start",
+            "ExecuteDownload ResponseCode = 200",
+            "DownloadControl -- ExE CurlCode = 0, Count = 1, CurrentSize = 300000, ResCode = 200",
+            "DownloadControl -- End HRESULT = 0, Count = 1",
+        }));
     ASSERT_FALSE(callback.calls.empty());
     EXPECT_EQ(callback.calls.back().totalLength, static_cast<int32_t>(kSize));
     EXPECT_DOUBLE_EQ(callback.calls.back().fraction, 1.0);
@@ -241,7 +257,8 @@ TEST(KCurlDownloader, HeadWithoutLengthFailsBeforeAnyGet) {
     server.AddFault("/pkg.exe", {.method = "HEAD", .omitLength = true});
     test::LogCapture log;
     int result = -1;
-    EXPECT_EQ(KCurlDownloader().Download(Url(server, "/pkg.exe"), profile.Win("pkg.exe"), result, nullptr),
+    EXPECT_EQ(KCurlDownloader().Download(Url(server, "/pkg.exe"), profile.Win("pkg.exe"), result,
+                                         nullptr),
               DownloadCode::NoContentLength);
     EXPECT_EQ(server.Count("/pkg.exe", "GET"), 0u);
     EXPECT_TRUE(log.Contains("DownloadControl GetDownloadFileLength Failure"));
@@ -266,8 +283,10 @@ TEST(KCurlDownloader, ResumesAfterATimeOutAtOnce) {
     ASSERT_EQ(gets.size(), 3u);  // HEAD, the stalled GET, the resumed GET
     EXPECT_FALSE(gets[1].HasHeader("Range"));
     EXPECT_EQ(gets[2].Header("Range"), "bytes=100000-");
-    EXPECT_TRUE(log.Contains("DownloadControl -- ExE CurlCode = 28, Count = 1, CurrentSize = 100000, ResCode = 200"));
-    EXPECT_TRUE(log.Contains("DownloadControl -- ExE CurlCode = 0, Count = 2, CurrentSize = 300000, ResCode = 206"));
+    EXPECT_TRUE(log.Contains(
+        "DownloadControl -- ExE CurlCode = 28, Count = 1, CurrentSize = 100000, ResCode = 200"));
+    EXPECT_TRUE(log.Contains(
+        "DownloadControl -- ExE CurlCode = 0, Count = 2, CurrentSize = 300000, ResCode = 206"));
     EXPECT_TRUE(log.Contains("DownloadControl -- End HRESULT = 0, Count = 2"));
     // Each attempt is a request of its own: the fraction starts again.
     double previous = 0;
@@ -300,7 +319,9 @@ TEST(KCurlDownloader, AServerThatIgnoresRangesCountsAsSuccess) {
     LoopbackServer server;
     const std::string content = PatternBytes(kSize);
     server.ServeBytes("/pkg.exe", content);
-    server.AddFault("/pkg.exe", {.times = 1, .method = "GET", .range = test::RangeMode::Ignore, .stallAfter = 100000});
+    server.AddFault(
+        "/pkg.exe",
+        {.times = 1, .method = "GET", .range = test::RangeMode::Ignore, .stallAfter = 100000});
     server.AddFault("/pkg.exe", {.method = "GET", .range = test::RangeMode::Ignore});
     int result = -1;
     EXPECT_EQ(KCurlDownloader(QuickLimits())

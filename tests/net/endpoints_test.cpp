@@ -33,14 +33,16 @@ TEST(Endpoints, UrlsAreFormedOnTheirHosts) {
     } cases[] = {
         {ConfigDocumentUrl(222, 716, 0, 1700000000),
          u"http://conf.test:8080/seminstall/222/716.xml?time=1700000000"},
-        {ConfigDocumentUrl(222, 716, 3, -5), u"http://conf.test:8080/seminstall/222/716_3.xml?time=-5"},
+        {ConfigDocumentUrl(222, 716, 3, -5),
+         u"http://conf.test:8080/seminstall/222/716_3.xml?time=-5"},
         {PartnerOfferUrl(), u"http://conf.test:8080/aldconfig/qqpcmgr.dat"},
         {AreaListUrl(), u"http://conf.test:8080/aldconfig/area.dat"},
         {PopupPictureUrl(), u"http://conf.test:8080/aldconfig/resource.png"},
         {SoftDetailUrl(u"123"), u"http://soft.test/softmgr_v2/softdetail/123.json?ver=1"},
         {UpdateDocumentUrl(), u"http://up.test/defend/o1/jcqgx.ini"},
         {ScreenPictureUrl(ScreenPicture::Main, 716), u"http://pic.test/sem/installer/716.png"},
-        {ScreenPictureUrl(ScreenPicture::Partner, 716), u"http://pic.test/sem/installer/ald_716.png"},
+        {ScreenPictureUrl(ScreenPicture::Partner, 716),
+         u"http://pic.test/sem/installer/ald_716.png"},
         {ScreenPictureUrl(ScreenPicture::PartnerOtherArea, 716),
          u"http://pic.test/sem/installer/ald2_716.png"},
         {CityInfoUrls()[0], u"http://city.test/cityinfo"},
@@ -48,7 +50,8 @@ TEST(Endpoints, UrlsAreFormedOnTheirHosts) {
         {CityIdUrl(), u"http://cityid.test/ip/cityid"},
         {TelemetryUrl(), u"http://stat.test:9000/c/"},
         {ProbeHost(), u"probe.test"},
-        {WebsitePageUrl(u"/privacy/zephPrivacy.html"), u"https://www.example.test/privacy/zephPrivacy.html"},
+        {WebsitePageUrl(u"/privacy/zephPrivacy.html"),
+         u"https://www.example.test/privacy/zephPrivacy.html"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(U8(c.url), U8(c.expected));

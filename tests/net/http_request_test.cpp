@@ -46,7 +46,8 @@ TEST(HttpGet, ReturnsTheBodyAndSendsTheDownloadHeaders) {
 TEST(HttpGet, AFailedStatusIsTheResultAndKeepsItsPage) {
     test::ScopedProfile profile;
     LoopbackServer server;
-    server.Handle("/missing", [](const SeenRequest&) { return Reply{.status = 404, .body = "no such page"}; });
+    server.Handle("/missing",
+                  [](const SeenRequest&) { return Reply{.status = 404, .body = "no such page"}; });
     std::string body;
     EXPECT_EQ(HttpGet(Url(server, "/missing"), body), 404);
     EXPECT_EQ(body, "no such page");
@@ -133,7 +134,9 @@ TEST(HttpPost, AnyOtherStatusLeavesTheReplyEmpty) {
 TEST(HttpPost, ReplyBeyondTheBoundFails) {
     test::ScopedProfile profile;
     LoopbackServer server;
-    server.Handle("/c/", [](const SeenRequest&) { return Reply{.body = std::string(kMaxReplyBytes + 1, 'r')}; });
+    server.Handle("/c/", [](const SeenRequest&) {
+        return Reply{.body = std::string(kMaxReplyBytes + 1, 'r')};
+    });
     std::string reply;
     EXPECT_EQ(HttpPost(Url(server, "/c/"), "x", 1, reply), CURLE_FILESIZE_EXCEEDED);
     EXPECT_TRUE(reply.empty());
@@ -145,7 +148,9 @@ TEST(CityPosts, ReturnTheStatusAndTheBody) {
     server.Handle("/cityinfo", [](const SeenRequest& r) {
         return Reply{.status = r.body.size() == 28 ? 200 : 400, .body = "{\"cityid\":\"101\"}"};
     });
-    server.Handle("/ip/cityid", [](const SeenRequest&) { return Reply{.status = 202, .body = "{\"data\":\"7\"}"}; });
+    server.Handle("/ip/cityid", [](const SeenRequest&) {
+        return Reply{.status = 202, .body = "{\"data\":\"7\"}"};
+    });
 
     const std::string request(28, '\x5a');
     std::string reply;
@@ -155,8 +160,8 @@ TEST(CityPosts, ReturnTheStatusAndTheBody) {
     EXPECT_EQ(bytes.Header("Content-Type"), "application/octet-stream");
     EXPECT_EQ(bytes.body, request);
 
-    EXPECT_EQ(HttpPostEmpty(Url(server, "/ip/cityid"), {"uniqid: u-1", "Content-Type: text/plain", "from: zeph"},
-                            reply),
+    EXPECT_EQ(HttpPostEmpty(Url(server, "/ip/cityid"),
+                            {"uniqid: u-1", "Content-Type: text/plain", "from: zeph"}, reply),
               202);
     EXPECT_EQ(reply, "{\"data\":\"7\"}");
     const SeenRequest empty = server.Requests("/ip/cityid").at(0);
@@ -170,9 +175,11 @@ TEST(CityPosts, ReturnTheStatusAndTheBody) {
 TEST(CityPosts, FailuresGiveZeroAndNoBody) {
     test::ScopedProfile profile;
     LoopbackServer server;
-    server.Handle("/cut", [](const SeenRequest&) { return Reply{.body = std::string(300000, 'z')}; });
+    server.Handle("/cut",
+                  [](const SeenRequest&) { return Reply{.body = std::string(300000, 'z')}; });
     server.AddFault("/cut", {.resetAfter = 100000});
-    const std::u16string refused = U16("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/cityinfo");
+    const std::u16string refused =
+        U16("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/cityinfo");
     for (const std::u16string& url : {std::u16string(), refused, Url(server, "/cut")}) {
         std::string reply = "stale";
         EXPECT_EQ(HttpPostBytes(url, "x", 1, reply), 0) << U8(url);

@@ -73,13 +73,21 @@ TEST(LoopbackServer, FaultsLookLikeBadServers) {
         {"range beyond the end", {}, "100000-", CURLE_OK, 416, 0},
         {"range ignored", {.range = RangeMode::Ignore}, "10-", CURLE_OK, 200, kContent.size()},
         {"status", {.status = 503}, nullptr, CURLE_OK, 503, 10},
-        {"length claims more", {.declaredLength = 200000}, nullptr, CURLE_PARTIAL_FILE, 200,
+        {"length claims more",
+         {.declaredLength = 200000},
+         nullptr,
+         CURLE_PARTIAL_FILE,
+         200,
          kContent.size()},
         {"length claims less", {.declaredLength = 10}, nullptr, CURLE_OK, 200, 10},
         {"no length", {.omitLength = true}, nullptr, CURLE_OK, 200, kContent.size()},
         {"stall", {.stallAfter = 1000, .stallFor = 300ms}, nullptr, CURLE_PARTIAL_FILE, 200, 1000},
         {"reset", {.resetAfter = 50000}, nullptr, CURLE_RECV_ERROR, 200, std::nullopt},
-        {"trickle", {.trickleBytes = 40000, .trickleInterval = 10ms}, nullptr, CURLE_OK, 200,
+        {"trickle",
+         {.trickleBytes = 40000, .trickleInterval = 10ms},
+         nullptr,
+         CURLE_OK,
+         200,
          kContent.size()},
     };
     for (const auto& c : cases) {
@@ -108,7 +116,8 @@ TEST(LoopbackServer, HeadWithoutLengthKeepsTheGetWhole) {
     LoopbackServer server;
     server.ServeBytes("/f", kContent);
     server.AddFault("/f", {.method = "HEAD", .omitLength = true});
-    const Transfer head = Fetch(server.Url("/f"), [](CURL* h) { curl_easy_setopt(h, CURLOPT_NOBODY, 1L); });
+    const Transfer head =
+        Fetch(server.Url("/f"), [](CURL* h) { curl_easy_setopt(h, CURLOPT_NOBODY, 1L); });
     EXPECT_EQ(head.code, CURLE_OK);
     EXPECT_EQ(head.headers.find("Content-Length"), std::string::npos) << head.headers;
     const Transfer get = Fetch(server.Url("/f"));
@@ -136,9 +145,8 @@ TEST(LoopbackServer, HandlersSeeRequestsAndPrefixesMatch) {
     server.Handle("/api/*", [](const SeenRequest& r) {
         return Reply{.status = 201, .body = r.method + " " + r.path + " " + r.query + " " + r.body};
     });
-    const Transfer t = Fetch(server.Url("/api/x?a=1"), [](CURL* h) {
-        curl_easy_setopt(h, CURLOPT_POSTFIELDS, "payload");
-    });
+    const Transfer t = Fetch(server.Url("/api/x?a=1"),
+                             [](CURL* h) { curl_easy_setopt(h, CURLOPT_POSTFIELDS, "payload"); });
     EXPECT_EQ(t.status, 201);
     EXPECT_EQ(t.body, "POST /api/x a=1 payload");
     const auto seen = server.Requests("/api/x");
@@ -167,9 +175,8 @@ TEST(ForwardProxy, CarriesHttpAndSocksTrafficToLoopbackOnly) {
     ForwardProxy proxy;
     const std::string address = "127.0.0.1:" + std::to_string(proxy.Port());
 
-    const Transfer http = Fetch(server.Url("/f"), [&](CURL* h) {
-        curl_easy_setopt(h, CURLOPT_PROXY, address.c_str());
-    });
+    const Transfer http = Fetch(
+        server.Url("/f"), [&](CURL* h) { curl_easy_setopt(h, CURLOPT_PROXY, address.c_str()); });
     EXPECT_EQ(http.body, "through");
     const Transfer socks = Fetch(server.Url("/f"), [&](CURL* h) {
         curl_easy_setopt(h, CURLOPT_PROXY, address.c_str());
@@ -203,10 +210,8 @@ TEST(ForwardProxy, DemandsItsCredentials) {
         long status;
         bool authenticated;
     } cases[] = {
-        {CURLPROXY_HTTP, nullptr, 407, false},
-        {CURLPROXY_HTTP, "u:wrong", 407, false},
-        {CURLPROXY_HTTP, "u:p", 200, true},
-        {CURLPROXY_SOCKS5, "u:p", 200, true},
+        {CURLPROXY_HTTP, nullptr, 407, false},   {CURLPROXY_HTTP, "u:wrong", 407, false},
+        {CURLPROXY_HTTP, "u:p", 200, true},      {CURLPROXY_SOCKS5, "u:p", 200, true},
         {CURLPROXY_SOCKS5, "u:wrong", 0, false},
     };
     for (const auto& c : cases) {

@@ -89,7 +89,7 @@ TEST(ApplyProxy, EveryModeIsProvedByItsTraffic) {
     ForwardProxy proxy;
     const std::u16string proxyPort = U16(std::to_string(proxy.Port()));
 
-    using Seed = std::function<void(RegKey& suite, RegKey& internet)>;
+    using Seed = std::function<void(RegKey & suite, RegKey & internet)>;
     auto mode = [&](uint32_t m) {
         return [m, &proxyPort](RegKey& suite, RegKey&) {
             suite.SetDword(u"Proxy Mode", m);
@@ -111,7 +111,8 @@ TEST(ApplyProxy, EveryModeIsProvedByItsTraffic) {
     } cases[] = {
         {"no settings", [](RegKey&, RegKey&) {}, Via::Direct},
         {"mode 0", mode(0), Via::Direct},
-        {"mode 1, http entry", system(1, u"http=127.0.0.1:" + proxyPort + u";https=127.0.0.1:1"), Via::Http},
+        {"mode 1, http entry", system(1, u"http=127.0.0.1:" + proxyPort + u";https=127.0.0.1:1"),
+         Via::Http},
         {"mode 1, socks entry", system(1, u"socks=127.0.0.1:" + proxyPort), Via::Socks},
         {"mode 1, plain text", system(1, u"127.0.0.1:" + proxyPort), Via::Http},
         {"mode 1, disabled", system(0, u"127.0.0.1:" + proxyPort), Via::Direct},
@@ -147,7 +148,8 @@ TEST(ApplyProxy, EveryModeIsProvedByItsTraffic) {
         EXPECT_EQ(body, "payload");
         EXPECT_EQ(server.Count("/f"), direct + 1);
         EXPECT_EQ(proxy.Count(ForwardProxy::Protocol::Http), http + (c.via == Via::Http ? 1 : 0));
-        EXPECT_EQ(proxy.Count(ForwardProxy::Protocol::Socks5), socks + (c.via == Via::Socks ? 1 : 0));
+        EXPECT_EQ(proxy.Count(ForwardProxy::Protocol::Socks5),
+                  socks + (c.via == Via::Socks ? 1 : 0));
     }
 }
 
@@ -217,12 +219,15 @@ TEST(ApplyProxy, OnlyTheProxiedTransfersUseIt) {
     EXPECT_EQ(HttpPostBytes(U16(server.Url("/post")), "r", 1, reply), 200);
     EXPECT_EQ(HttpPostEmpty(U16(server.Url("/post")), {}, reply), 200);
     int result = -1;
-    EXPECT_EQ(KCurlDownloader().Download(U16(server.Url("/f")), profile.Win("b.bin"), result, nullptr),
-              DownloadCode::Ok);
+    EXPECT_EQ(
+        KCurlDownloader().Download(U16(server.Url("/f")), profile.Win("b.bin"), result, nullptr),
+        DownloadCode::Ok);
     EXPECT_EQ(proxy.Count(), 2u) << "city lookups and the resumable download go direct";
 }
 
-TEST(ApplyProxy, NullHandleIsNoProxy) { EXPECT_EQ(ApplyProxy(nullptr), 0); }
+TEST(ApplyProxy, NullHandleIsNoProxy) {
+    EXPECT_EQ(ApplyProxy(nullptr), 0);
+}
 
 }  // namespace
 }  // namespace zeph::net

@@ -57,10 +57,13 @@ TEST(ParseSoftDetail, NeedsEveryMember) {
         {"no logo", u"{\"softname\":\"s\",\"downurl\":\"http://d/x.exe\",\"filemd5\":\"m\"}"},
         {"no softname", u"{\"logo\":\"l\",\"downurl\":\"http://d/x.exe\",\"filemd5\":\"m\"}"},
         {"no downurl", u"{\"logo\":\"l\",\"softname\":\"s\",\"filemd5\":\"m\"}"},
-        {"no file name", u"{\"logo\":\"l\",\"softname\":\"s\",\"downurl\":\"http://d/\",\"filemd5\":\"m\"}"},
+        {"no file name",
+         u"{\"logo\":\"l\",\"softname\":\"s\",\"downurl\":\"http://d/\",\"filemd5\":\"m\"}"},
         {"no md5", u"{\"logo\":\"l\",\"softname\":\"s\",\"downurl\":\"http://d/x.exe\"}"},
-        {"empty logo", u"{\"logo\":\"\",\"softname\":\"s\",\"downurl\":\"http://d/x.exe\",\"filemd5\":\"m\"}"},
-        {"number", u"{\"logo\":1,\"softname\":\"s\",\"downurl\":\"http://d/x.exe\",\"filemd5\":\"m\"}"},
+        {"empty logo",
+         u"{\"logo\":\"\",\"softname\":\"s\",\"downurl\":\"http://d/x.exe\",\"filemd5\":\"m\"}"},
+        {"number",
+         u"{\"logo\":1,\"softname\":\"s\",\"downurl\":\"http://d/x.exe\",\"filemd5\":\"m\"}"},
         {"not json", u"<html>502</html>"},
     };
     for (const auto& c : invalid) {

@@ -57,7 +57,8 @@ TEST(UrlRewriter, SmallRequestsGoWhereTheComponentSends) {
     testing::ResetUrlRewriter();
     test::LoopbackServer server;
     server.ServeBytes("/after/doc", "rewritten");
-    server.Handle("/after/c/", [](const test::SeenRequest&) { return test::Reply{.body = "posted"}; });
+    server.Handle("/after/c/",
+                  [](const test::SeenRequest&) { return test::Reply{.body = "posted"}; });
     std::string body;
     EXPECT_EQ(HttpGet(U16(server.Url("/before/doc")), body), 0);
     EXPECT_EQ(body, "rewritten");

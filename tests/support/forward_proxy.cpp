@@ -34,8 +34,7 @@ bool SendAll(int fd, std::string_view data) {
 }
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -52,7 +51,8 @@ std::optional<std::pair<std::string, int>> SplitHostPort(std::string_view text, 
         return std::pair(std::string(text), defaultPort);
     }
     const std::string port(text.substr(colon + 1));
-    if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
+    if (port.empty() || port.size() > 5 ||
+        port.find_first_not_of("0123456789") != std::string::npos) {
         return std::nullopt;
     }
     return std::pair(std::string(text.substr(0, colon)), std::stoi(port));
@@ -216,9 +216,9 @@ void ForwardProxy::Impl::ServeHttp(int client, std::string buf) {
         forwardedHeaders += line + "\r\n";
     }
 
-    s.authenticated = !AuthRequired() ||
-                      s.proxyAuthorization ==
-                          "Basic " + Base64Encode(options.user + ":" + options.password);
+    s.authenticated =
+        !AuthRequired() ||
+        s.proxyAuthorization == "Basic " + Base64Encode(options.user + ":" + options.password);
     if (!s.authenticated) {
         Record(s);
         reply("407 Proxy Authentication Required",
@@ -263,8 +263,8 @@ void ForwardProxy::Impl::ServeHttp(int client, std::string buf) {
 
     bool sent;
     if (s.protocol == Protocol::Connect) {
-        sent = SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n") &&
-               SendAll(origin, rest);
+        sent =
+            SendAll(client, "HTTP/1.1 200 Connection established\r\n\r\n") && SendAll(origin, rest);
     } else {
         // One request per connection keeps the relay simple: the origin closes
         // after its reply and the client sees the end.
@@ -279,7 +279,8 @@ void ForwardProxy::Impl::ServeHttp(int client, std::string buf) {
 
 void ForwardProxy::Impl::ServeSocks(int client, std::string buf) {
     // Greeting: version, method count, methods.
-    if (!ReadAtLeast(client, buf, 2) || !ReadAtLeast(client, buf, 2 + static_cast<uint8_t>(buf[1]))) {
+    if (!ReadAtLeast(client, buf, 2) ||
+        !ReadAtLeast(client, buf, 2 + static_cast<uint8_t>(buf[1]))) {
         return;
     }
     const std::string methods = buf.substr(2, static_cast<uint8_t>(buf[1]));
@@ -307,8 +308,8 @@ void ForwardProxy::Impl::ServeSocks(int client, std::string buf) {
         s.socksUser = buf.substr(2, userLength);
         s.socksPassword = buf.substr(3 + userLength, passwordLength);
         buf.erase(0, 3 + userLength + passwordLength);
-        s.authenticated = !AuthRequired() ||
-                          (s.socksUser == options.user && s.socksPassword == options.password);
+        s.authenticated =
+            !AuthRequired() || (s.socksUser == options.user && s.socksPassword == options.password);
         if (!s.authenticated) {
             Record(s);  // before the answer, so that a client that saw it finds the record
             SendAll(client, std::string("\x01\x01", 2));
@@ -362,8 +363,8 @@ void ForwardProxy::Impl::ServeSocks(int client, std::string buf) {
         inet_ntop(AF_INET6, buf.data() + 4, text, sizeof text);
         host = text;
     }
-    const int port = (static_cast<uint8_t>(buf[addressEnd]) << 8) |
-                     static_cast<uint8_t>(buf[addressEnd + 1]);
+    const int port =
+        (static_cast<uint8_t>(buf[addressEnd]) << 8) | static_cast<uint8_t>(buf[addressEnd + 1]);
     s.target = host + ":" + std::to_string(port);
     const std::string rest = buf.substr(addressEnd + 2);
     if (buf[1] != 0x01) {
@@ -393,8 +394,8 @@ void ForwardProxy::Impl::ServeSocks(int client, std::string buf) {
 void ForwardProxy::Impl::Relay(int client, int origin) {
     bool clientOpen = true;
     for (;;) {
-        pollfd fds[3] = {{origin, POLLIN, 0}, {clientOpen ? client : -1, POLLIN, 0},
-                         {wake[0], POLLIN, 0}};
+        pollfd fds[3] = {
+            {origin, POLLIN, 0}, {clientOpen ? client : -1, POLLIN, 0}, {wake[0], POLLIN, 0}};
         if (poll(fds, 3, kIdleMs) <= 0 || (fds[2].revents & POLLIN) != 0) {
             return;
         }
@@ -432,7 +433,8 @@ ForwardProxy::ForwardProxy(Options options) : m_impl(std::make_unique<Impl>()) {
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof addr;
-    if (impl.listenFd < 0 || bind(impl.listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+    if (impl.listenFd < 0 ||
+        bind(impl.listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         listen(impl.listenFd, 64) != 0 ||
         getsockname(impl.listenFd, reinterpret_cast<sockaddr*>(&addr), &size) != 0) {
         throw std::runtime_error("ForwardProxy: cannot listen on 127.0.0.1");
@@ -458,7 +460,9 @@ ForwardProxy::~ForwardProxy() {
     close(impl.wake[1]);
 }
 
-int ForwardProxy::Port() const { return m_impl->port; }
+int ForwardProxy::Port() const {
+    return m_impl->port;
+}
 
 std::vector<ForwardProxy::Seen> ForwardProxy::Requests() const {
     std::lock_guard lock(m_impl->mutex);
@@ -472,8 +476,9 @@ size_t ForwardProxy::Count() const {
 
 size_t ForwardProxy::Count(Protocol protocol) const {
     std::lock_guard lock(m_impl->mutex);
-    return static_cast<size_t>(std::count_if(m_impl->seen.begin(), m_impl->seen.end(),
-                                             [&](const Seen& s) { return s.protocol == protocol; }));
+    return static_cast<size_t>(
+        std::count_if(m_impl->seen.begin(), m_impl->seen.end(),
+                      [&](const Seen& s) { return s.protocol == protocol; }));
 }
 
 }  // namespace zeph::test

@@ -19,8 +19,7 @@ namespace {
 constexpr size_t kChunk = 256 * 1024;
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
@@ -40,7 +39,8 @@ auto FindRoute(Map& map, std::string_view path) -> decltype(&map.begin()->second
             continue;
         }
         const std::string_view prefix(key.data(), key.size() - 1);
-        if (path.substr(0, prefix.size()) == prefix && (best == nullptr || prefix.size() >= bestLength)) {
+        if (path.substr(0, prefix.size()) == prefix &&
+            (best == nullptr || prefix.size() >= bestLength)) {
             best = &value;
             bestLength = prefix.size();
         }
@@ -59,7 +59,7 @@ void ResetConnection(int localPort, int remotePort) {
     }
     while (dirent* entry = readdir(dir)) {
         const int fd = std::atoi(entry->d_name);
-        struct stat st{};
+        struct stat st {};
         if (fd <= 2 || fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) {
             continue;
         }
@@ -300,7 +300,7 @@ void LoopbackServer::Impl::Dispatch(const httplib::Request& req, httplib::Respon
         body.size = route->bytes->size();
     } else {
         const int fd = open(route->hostPath.c_str(), O_RDONLY | O_CLOEXEC);
-        struct stat st{};
+        struct stat st {};
         if (fd < 0 || fstat(fd, &st) != 0) {
             if (fd >= 0) {
                 close(fd);
@@ -323,8 +323,8 @@ void LoopbackServer::Impl::Emit(const httplib::Request& req, httplib::Response& 
     uint64_t begin = 0;
     uint64_t length = body.size;
     res.status = status;
-    const bool rangeAllowed = honourRange && fault.range == RangeMode::Honour &&
-                              !fault.declaredLength && status == 200;
+    const bool rangeAllowed =
+        honourRange && fault.range == RangeMode::Honour && !fault.declaredLength && status == 200;
     if (rangeAllowed) {
         res.set_header("Accept-Ranges", "bytes");
     }
@@ -394,7 +394,8 @@ void LoopbackServer::Impl::Emit(const httplib::Request& req, httplib::Response& 
         while (n > 0) {
             const size_t piece = static_cast<size_t>(std::min<uint64_t>(n, kChunk));
             buffer.resize(piece);
-            if (!body.Read(begin + sent, buffer.data(), piece) || !sink.write(buffer.data(), piece)) {
+            if (!body.Read(begin + sent, buffer.data(), piece) ||
+                !sink.write(buffer.data(), piece)) {
                 return false;
             }
             sent += piece;
@@ -404,19 +405,19 @@ void LoopbackServer::Impl::Emit(const httplib::Request& req, httplib::Response& 
     };
 
     if (fault.omitLength) {
-        res.set_content_provider(contentType, [writeSome, length](size_t offset,
-                                                                  httplib::DataSink& sink) {
-            if (offset >= length) {
-                return false;  // closing the connection marks the end
-            }
-            return writeSome(offset, kChunk, sink);
-        });
-    } else {
-        res.set_content_provider(static_cast<size_t>(declared), contentType,
-                                 [writeSome](size_t offset, size_t wanted,
-                                             httplib::DataSink& sink) {
-                                     return writeSome(offset, wanted, sink);
+        res.set_content_provider(contentType,
+                                 [writeSome, length](size_t offset, httplib::DataSink& sink) {
+                                     if (offset >= length) {
+                                         return false;  // closing the connection marks the end
+                                     }
+                                     return writeSome(offset, kChunk, sink);
                                  });
+    } else {
+        res.set_content_provider(
+            static_cast<size_t>(declared), contentType,
+            [writeSome](size_t offset, size_t wanted, httplib::DataSink& sink) {
+                return writeSome(offset, wanted, sink);
+            });
     }
 }
 
@@ -451,7 +452,9 @@ LoopbackServer::LoopbackServer(Options options) : m_impl(std::make_unique<Impl>(
     }
 }
 
-LoopbackServer::~LoopbackServer() { Stop(); }
+LoopbackServer::~LoopbackServer() {
+    Stop();
+}
 
 void LoopbackServer::Stop() {
     {
@@ -469,7 +472,9 @@ void LoopbackServer::Stop() {
     }
 }
 
-std::string LoopbackServer::HostPort() const { return "127.0.0.1:" + std::to_string(m_port); }
+std::string LoopbackServer::HostPort() const {
+    return "127.0.0.1:" + std::to_string(m_port);
+}
 
 std::string LoopbackServer::Url(std::string_view path) const {
     return "http://" + HostPort() + std::string(path);
@@ -539,8 +544,8 @@ std::vector<SeenRequest> LoopbackServer::Requests(std::string_view path) const {
 
 size_t LoopbackServer::Count(std::string_view path, std::string_view method) const {
     std::lock_guard lock(m_impl->mutex);
-    return static_cast<size_t>(std::count_if(
-        m_impl->seen.begin(), m_impl->seen.end(), [&](const SeenRequest& r) {
+    return static_cast<size_t>(
+        std::count_if(m_impl->seen.begin(), m_impl->seen.end(), [&](const SeenRequest& r) {
             return r.path == path && (method.empty() || r.method == method);
         }));
 }
@@ -550,8 +555,8 @@ bool LoopbackServer::WaitForCount(std::string_view path, size_t n,
                                   std::string_view method) const {
     std::unique_lock lock(m_impl->mutex);
     return m_impl->changed.wait_for(lock, timeout, [&] {
-        const auto count = std::count_if(
-            m_impl->seen.begin(), m_impl->seen.end(), [&](const SeenRequest& r) {
+        const auto count =
+            std::count_if(m_impl->seen.begin(), m_impl->seen.end(), [&](const SeenRequest& r) {
                 return r.path == path && (method.empty() || r.method == method);
             });
         return static_cast<size_t>(count) >= n;

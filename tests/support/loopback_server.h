@@ -87,7 +87,7 @@ struct Fault {
 
     std::chrono::milliseconds delay{0};  // wait before any byte of the reply
 
-    int status = 0;  // non-zero: answer this status with a short text body
+    int status = 0;          // non-zero: answer this status with a short text body
     std::string redirectTo;  // non-empty: redirect (a path or an absolute URL)
     int redirectStatus = 302;
 
@@ -117,7 +117,7 @@ public:
     using Handler = std::function<Reply(const SeenRequest&)>;
 
     struct Options {
-        int workers = 8;       // threads serving connections at the same time
+        int workers = 8;        // threads serving connections at the same time
         bool keepAlive = true;  // false: every reply closes its connection
     };
 

@@ -26,7 +26,9 @@ int Initialise(QuilletObject* self, const QuilletProductConfig* config) {
     return 1;
 }
 
-void Release(QuilletObject* self) { delete static_cast<Component*>(self); }
+void Release(QuilletObject* self) {
+    delete static_cast<Component*>(self);
+}
 
 int Rewrite(QuilletObject* self, const char16_t* url, const QuilletCallback* callback) {
     auto* component = static_cast<Component*>(self);
@@ -53,8 +55,8 @@ const QuilletObjectTable kTable = {Initialise, Release, Rewrite};
 
 }  // namespace
 
-extern "C" __attribute__((visibility("default"))) int QuilletGetClassObject(
-    const char16_t* classId, QuilletObject** out) {
+extern "C" __attribute__((visibility("default"))) int QuilletGetClassObject(const char16_t* classId,
+                                                                            QuilletObject** out) {
     if (std::u16string(classId) != QUILLET_CLASS_ID) {
         return 1;
     }

@@ -20,6 +20,7 @@
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/kernel_objects.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 
@@ -86,7 +87,9 @@ int main(int argc, char** argv) {
     }
     if (role == "hold-mutex" && argc == 4) {
         Mutex mutex;
-        if (Mutex::Create(U16(argv[2]), MutexOwner::Caller, mutex) != WinError::Success) {
+        const WinError e = Mutex::Create(U16(argv[2]), MutexOwner::None, mutex);
+        if ((e != WinError::Success && e != WinError::AlreadyExists) ||
+            mutex.Wait(kInfinite) != WaitResult::Signaled) {
             return 2;
         }
         return SetReady(argv[3]);  // ends while owning it
@@ -103,7 +106,11 @@ int main(int argc, char** argv) {
         SleepForever();
     }
     if (role == "report" && argc >= 3) {
-        std::ofstream out(argv[2]);
+        const auto host = ToHostPath(U16(argv[2]));
+        std::ofstream out(host.value_or(""));
+        if (!out) {
+            return 2;
+        }
         const char* line = std::getenv("ZEPH_COMMAND_LINE");
         out << "line=" << (line ? line : "") << "\n";
         out << "show=" << static_cast<int>(GetStartupShowWindow()) << "\n";
