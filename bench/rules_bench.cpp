@@ -26,19 +26,22 @@ std::string LargeDocument(size_t bytes) {
     std::string trynos;
     for (int i = 1; checks.size() + trynos.size() < bytes; ++i) {
         checks += zeph::Format(
-            R"(<item id="%d" name="check %d" value="1&amp;~2|(3&amp;4)">)"
+            R"X(<item id="%d" name="check %d" value="1&amp;~2|(3&amp;4)">)X"
             R"(<leaf id="1" mode="reg" mainkey="hklm" subkey="SOFTWARE\Vendor%d" keyname="Path" wow64="0" keytype="1"/>)"
             R"(<leaf id="2" mode="service" name="Service%d"/>)"
             R"(<leaf id="3" mode="fullpathfile" path="C:\Program Files\Vendor%d\" name="app.exe"/>)"
-            R"(<leaf id="4" mode="osversion" versionvalue="20"/></item>)" "\n",
+            R"(<leaf id="4" mode="osversion" versionvalue="20"/></item>)"
+            "\n",
             i, i, i, i, i);
-        trynos += zeph::Format(R"(<tryno id="%d" version="3" Interval="7" condition="%d|~%d" softname="Zeph %d">)", i,
-                               i, i + 1, i);
+        trynos += zeph::Format(
+            R"(<tryno id="%d" version="3" Interval="7" condition="%d|~%d" softname="Zeph %d">)", i,
+            i, i + 1, i);
         for (int f = 0; f < 3; ++f) {
             trynos += zeph::Format(
                 R"(<dlfile url="http://dl.example.com/zeph/%d/setup_%d.exe" md5="0123456789abcdef0123456789abcdef")"
                 R"( moduletype="exe" path="%%TEMP%%\zeph_%d_????.exe" param="/S -rs:%d" downloadtype="http")"
-                R"( title="Zeph package %d" sd="1" downloadtime="600" abtestrange="1,100" condition="%d"/>)" "\n",
+                R"( title="Zeph package %d" sd="1" downloadtime="600" abtestrange="1,100" condition="%d"/>)"
+                "\n",
                 i, f, f, f, f, i);
         }
         trynos += "</tryno>\n";
@@ -54,7 +57,8 @@ struct Fixture {
     Fixture() {
         char pattern[] = "/tmp/zeph-bench-XXXXXX";
         if (mkdtemp(pattern) != nullptr) {
-            zeph::platform::SetCurrentProfile(zeph::platform::Profile::Open(std::string(pattern) + "/prefix"));
+            zeph::platform::SetCurrentProfile(
+                zeph::platform::Profile::Open(std::string(pattern) + "/prefix"));
         }
         zeph::net::SetEndpoints(zeph::net::Endpoints{});
         key = zeph::RsaKey::Generate(1024).value();

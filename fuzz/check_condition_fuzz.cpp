@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr const char* kDocument = R"(<root><check>
+constexpr const char* kDocument = R"XML(<root><check>
 <item id="1" name="a" value="1"><leaf id="1" mode="service" name="Nothing"/></item>
 <item id="2" name="b" value="~1"><leaf id="1" mode="service" name="Nothing"/></item>
 <item id="3" name="c" value="1&amp;(2|~3)">
@@ -27,7 +27,7 @@ constexpr const char* kDocument = R"(<root><check>
 <item id="5" name="f" value=""/>
 <item id="6" name="g" value="7"><leaf id="1" mode="service" name="Nothing"/></item>
 </check><install><company id="1" version="1"><tryno id="1" version="1">
-<dlfile url="u" md5="m" moduletype="exe" path="p" downloadtype="1"/></tryno></company></install></root>)";
+<dlfile url="u" md5="m" moduletype="exe" path="p" downloadtype="1"/></tryno></company></install></root>)XML";
 
 void Check(bool condition, const char* what) {
     if (!condition) {
@@ -37,11 +37,11 @@ void Check(bool condition, const char* what) {
 }
 
 class FixedLeaf : public zeph::ICheckLeaf {
-public:
+  public:
     FixedLeaf(int32_t id, int32_t answer) : ICheckLeaf(id), m_answer(answer) {}
     int32_t Check() override { return m_answer; }
 
-private:
+  private:
     int32_t m_answer;
 };
 
@@ -51,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     zeph::fuzz::SetUpRulesFuzzing();
     static zeph::KInstallConfigMgr* config = [] {
         auto* made = new zeph::KInstallConfigMgr();
-        Check(made->ParseInstallConfig(kDocument) == zeph::ConfigResult::Ok, "the fixed document does not load");
+        Check(made->ParseInstallConfig(kDocument) == zeph::ConfigResult::Ok,
+              "the fixed document does not load");
         return made;
     }();
 
@@ -71,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::u16string expression;
     if (item->Evaluate(expression)) {
         for (const char16_t c : expression) {
-            Check(c == u'0' || c == u'1' || c == u'&' || c == u'|' || c == u'~' || c == u'(' || c == u')',
+            Check(c == u'0' || c == u'1' || c == u'&' || c == u'|' || c == u'~' || c == u'(' ||
+                      c == u')',
                   "a leaf expression holds another character");
         }
     }

@@ -49,7 +49,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     for (const auto& item : config.GetRunItems()) {
-        Check(item->param.find("#@#") == std::string::npos, "a run parameter kept its quote marker");
+        Check(item->param.find("#@#") == std::string::npos,
+              "a run parameter kept its quote marker");
     }
     return 0;
 }

@@ -57,7 +57,9 @@ UserAccount CurrentUserAccount() {
     return account;
 }
 
-std::optional<UserAccount> LookupUserAccount(uint32_t uid) { return FromPasswd(uid); }
+std::optional<UserAccount> LookupUserAccount(uint32_t uid) {
+    return FromPasswd(uid);
+}
 
 bool IsAdministratorAccount(const UserAccount& account) {
     if (account.uid == 0) {
@@ -65,7 +67,8 @@ bool IsAdministratorAccount(const UserAccount& account) {
     }
     for (const char* name : {"sudo", "wheel", "admin"}) {
         const auto gid = GroupId(name);
-        if (gid && std::find(account.groups.begin(), account.groups.end(), *gid) != account.groups.end()) {
+        if (gid &&
+            std::find(account.groups.begin(), account.groups.end(), *gid) != account.groups.end()) {
             return true;
         }
     }

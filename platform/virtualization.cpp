@@ -49,7 +49,8 @@ bool HasHypervisorFlag(const std::string& cpuinfo) {
             continue;
         }
         const size_t colon = line.find(':');
-        std::istringstream words(colon == std::string::npos ? std::string() : line.substr(colon + 1));
+        std::istringstream words(colon == std::string::npos ? std::string()
+                                                            : line.substr(colon + 1));
         std::string word;
         while (words >> word) {
             if (word == "hypervisor") {
@@ -85,14 +86,15 @@ HostMarkers ReadHostMarkers() {
     markers.kernelRelease = TrimmedLine(root + "/proc/sys/kernel/osrelease");
 
     std::error_code ec;
-    for (const char* marker : {"/.dockerenv", "/run/.containerenv", "/.flatpak-info", "/run/firejail",
-                               "/proc/xen", "/dev/vboxguest", "/dev/vmci"}) {
+    for (const char* marker : {"/.dockerenv", "/run/.containerenv", "/.flatpak-info",
+                               "/run/firejail", "/proc/xen", "/dev/vboxguest", "/dev/vmci"}) {
         if (std::filesystem::exists(root + marker, ec)) {
             markers.markerFiles.emplace_back(marker);
         }
     }
     // OpenVZ containers have /proc/vz without /proc/bc; the host has both.
-    if (std::filesystem::exists(root + "/proc/vz", ec) && !std::filesystem::exists(root + "/proc/bc", ec)) {
+    if (std::filesystem::exists(root + "/proc/vz", ec) &&
+        !std::filesystem::exists(root + "/proc/bc", ec)) {
         markers.markerFiles.emplace_back("/proc/vz");
     }
 

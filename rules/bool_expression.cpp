@@ -12,7 +12,8 @@ struct Scanner {
 };
 
 // Applies the three passes ("~", then "&", then "|") to one level.
-ExpressionResult Reduce(const std::vector<bool>& operands, const std::u16string& operators, bool& value) {
+ExpressionResult Reduce(const std::vector<bool>& operands, const std::u16string& operators,
+                        bool& value) {
     if (operands.empty()) {
         return ExpressionResult::Malformed;
     }

@@ -36,10 +36,14 @@ constexpr int64_t kSecondsPerDay = 86400;
 
 // The four root-key names of the document.
 std::optional<Hive> RootKey(std::u16string_view name) {
-    if (AsciiEqualsIgnoreCase(name, u"hkcr")) return Hive::ClassesRoot;
-    if (AsciiEqualsIgnoreCase(name, u"hkcu")) return Hive::CurrentUser;
-    if (AsciiEqualsIgnoreCase(name, u"hklm")) return Hive::LocalMachine;
-    if (AsciiEqualsIgnoreCase(name, u"hkus")) return Hive::Users;
+    if (AsciiEqualsIgnoreCase(name, u"hkcr"))
+        return Hive::ClassesRoot;
+    if (AsciiEqualsIgnoreCase(name, u"hkcu"))
+        return Hive::CurrentUser;
+    if (AsciiEqualsIgnoreCase(name, u"hklm"))
+        return Hive::LocalMachine;
+    if (AsciiEqualsIgnoreCase(name, u"hkus"))
+        return Hive::Users;
     return std::nullopt;
 }
 
@@ -106,7 +110,7 @@ int64_t DaysSince(uint32_t time) {
 // Attribute access for the factories: the text through the ANSI code page,
 // integers like _wtoi. A missing attribute makes the leaf invalid.
 class LeafAttributes {
-public:
+  public:
     explicit LeafAttributes(const tinyxml2::XMLElement& element) : m_element(element) {}
 
     bool Text(const char* name, std::u16string& out) {
@@ -128,7 +132,7 @@ public:
     }
     bool Complete() const { return !m_missing; }
 
-private:
+  private:
     const tinyxml2::XMLElement& m_element;
     bool m_missing = false;
 };
@@ -323,13 +327,15 @@ int32_t KRegFileLeaf::Check() {
     });
 }
 
-int32_t KServiceLeaf::Check() { return IsServiceRegistered(name) ? 1 : 0; }
+int32_t KServiceLeaf::Check() {
+    return IsServiceRegistered(name) ? 1 : 0;
+}
 
 int32_t KDriverLeaf::Check() {
     platform::File device;
-    const WinError error = platform::File::Open(u"\\\\.\\Global\\" + name, platform::FileAccess::Read,
-                                                platform::FileShare::Read,
-                                                platform::Disposition::OpenExisting, device);
+    const WinError error = platform::File::Open(
+        u"\\\\.\\Global\\" + name, platform::FileAccess::Read, platform::FileShare::Read,
+        platform::Disposition::OpenExisting, device);
     return (error == WinError::Success || error == WinError::AccessDenied) ? 1 : 0;
 }
 
@@ -358,15 +364,18 @@ int32_t KKernalObjectLeaf::Check() {
             pipe = u"\\\\.\\pipe\\" + pipe;
         }
         platform::File file;
-        return platform::File::Open(pipe, platform::FileAccess::ReadWrite, platform::FileShare::None,
-                                    platform::Disposition::OpenExisting, file) == WinError::Success
+        return platform::File::Open(pipe, platform::FileAccess::ReadWrite,
+                                    platform::FileShare::None, platform::Disposition::OpenExisting,
+                                    file) == WinError::Success
                    ? 1
                    : 0;
     }
     return 0;
 }
 
-int32_t KFullPathFileLeaf::Check() { return FolderHoldsFile(path, name); }
+int32_t KFullPathFileLeaf::Check() {
+    return FolderHoldsFile(path, name);
+}
 
 int32_t KVarExFileLeaf::Check() {
     // 259 characters with the terminator, as the caller's buffer allows.
@@ -377,7 +386,9 @@ int32_t KVarExFileLeaf::Check() {
     return FolderHoldsFile(*expanded, name);
 }
 
-int32_t KOSVersionLeaf::Check() { return Wtoi(versionvalue) == OsVersionCode() ? 1 : 0; }
+int32_t KOSVersionLeaf::Check() {
+    return Wtoi(versionvalue) == OsVersionCode() ? 1 : 0;
+}
 
 int32_t KUninstCountsLeaf::Check() {
     const uint32_t time = ReadUninstallTime();

@@ -18,7 +18,7 @@ class XMLElement;
 namespace zeph {
 
 class ICheckLeaf {
-public:
+  public:
     explicit ICheckLeaf(int32_t id) : m_id(id) {}
     virtual ~ICheckLeaf() = default;
     ICheckLeaf(const ICheckLeaf&) = delete;
@@ -29,7 +29,7 @@ public:
 
     int32_t Id() const { return m_id; }
 
-private:
+  private:
     int32_t m_id;
 };
 
@@ -40,7 +40,7 @@ std::unique_ptr<ICheckLeaf> CreateCheckLeaf(const tinyxml2::XMLElement& element)
 // "reg": a registry value of the given type that is set (non-empty text,
 // non-zero number, or present for other types).
 class KRegLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -53,7 +53,7 @@ public:
 
 // "regfile": a registry value names a folder that holds the file `name`.
 class KRegFileLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -66,7 +66,7 @@ public:
 
 // "service": the service is registered.
 class KServiceLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -75,7 +75,7 @@ public:
 
 // "driver": the device \\.\Global\name opens (or exists but refuses us).
 class KDriverLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -85,20 +85,20 @@ public:
 // "kernelobject": a named mutex, event, semaphore or pipe exists.
 // "$SessionID" in the name stands for this process's session.
 class KKernalObjectLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
     std::u16string type;  // lower-cased on the first test
     std::u16string name;  // session id put in on the first test
 
-private:
+  private:
     bool m_prepared = false;
 };
 
 // "fullpathfile": the folder exists and holds `name` (or name is empty).
 class KFullPathFileLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -109,7 +109,7 @@ public:
 // "varexfile": like "fullpathfile" after expanding environment variables in
 // the path (at most 258 characters).
 class KVarExFileLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -119,7 +119,7 @@ public:
 
 // "osversion": the OS version code equals versionvalue.
 class KOSVersionLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -129,7 +129,7 @@ public:
 // "uninstcounts": enough days since the last uninstall, the wait growing
 // with the number of uninstalls: (n mod count) * param + Interval days.
 class KUninstCountsLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -142,7 +142,7 @@ public:
 // "uninstcountandtime": an uninstall within Interval days after at least
 // `count` uninstalls.
 class KUninstCountAndTimeLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -153,7 +153,7 @@ public:
 // "cityblacklist": in the city `cityid` only `percent` percent of machines
 // answer yes (0: none, 100: all); other cities and an unknown city answer yes.
 class KCityBlackListLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -163,7 +163,7 @@ public:
 
 // "vpn": a VPN connection is up (and the switch is on).
 class KConnectVpnLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 
@@ -173,7 +173,7 @@ public:
 // "vmvare": the installer runs in a virtual machine or sandbox (and the
 // switch is on).
 class KWorkInVMvareLeaf : public ICheckLeaf {
-public:
+  public:
     using ICheckLeaf::ICheckLeaf;
     int32_t Check() override;
 

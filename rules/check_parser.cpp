@@ -9,7 +9,9 @@
 namespace zeph {
 namespace {
 
-bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+bool IsDigit(char16_t c) {
+    return c >= u'0' && c <= u'9';
+}
 
 // Only the expression alphabet, and as many "(" as ")". Empty passes.
 bool IsExpressionText(std::u16string_view text) {
@@ -29,7 +31,9 @@ bool IsExpressionText(std::u16string_view text) {
 
 }  // namespace
 
-int32_t ReadExpressionId(std::u16string_view digits) { return Wtoi(digits); }
+int32_t ReadExpressionId(std::u16string_view digits) {
+    return Wtoi(digits);
+}
 
 bool KCheckItem::Evaluate(std::u16string& leafExpression) {
     const std::u16string& text = value;

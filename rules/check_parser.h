@@ -22,7 +22,7 @@ namespace zeph {
 inline constexpr size_t kMaxIdDigits = 32;
 
 class KCheckItem {
-public:
+  public:
     virtual ~KCheckItem() = default;
 
     // The value with every leaf id replaced by the answers of the leaves of
@@ -38,7 +38,7 @@ public:
 };
 
 class KCheckParser {
-public:
+  public:
     virtual ~KCheckParser() = default;
 
     // Builds the items of a "check" element. An item without id, name or
@@ -54,7 +54,7 @@ public:
     const std::vector<std::unique_ptr<KCheckItem>>& Items() const { return m_items; }
     void AddItem(std::unique_ptr<KCheckItem> item) { m_items.push_back(std::move(item)); }
 
-private:
+  private:
     std::vector<std::unique_ptr<KCheckItem>> m_items;
 };
 

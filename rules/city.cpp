@@ -30,7 +30,10 @@ bool CityRecord(std::u16string& record) {
         if (hosts[i]->empty()) {
             continue;  // no server configured there
         }
-        net::HttpPostBytes(urls[i], request.data(), request.size(), answer);
+        // An error page is not the service's answer: the next one is asked.
+        if (net::HttpPostBytes(urls[i], request.data(), request.size(), answer) != 200) {
+            answer.clear();
+        }
     }
     if (answer.empty()) {
         return false;
@@ -67,19 +70,23 @@ void LookupCityId(std::u16string& cityId) {
     UserRecord user;
     ReadUserRecord(user);
     const std::vector<std::string> headers = {
-        "uniqid: " + WideToAnsi(user.uid), "Content-Type: text/plain", "from: zeph", "version: 1",
-        "lnt: 0", "lat: 0",
+        "uniqid: " + WideToAnsi(user.uid),
+        "Content-Type: text/plain",
+        "from: zeph",
+        "version: 1",
+        "lnt: 0",
+        "lat: 0",
     };
     std::string reply;
-    net::HttpPostEmpty(net::CityIdUrl(), headers, reply);
-    if (reply.empty()) {
+    if (net::HttpPostEmpty(net::CityIdUrl(), headers, reply) != 200 || reply.empty()) {
         return;
     }
     Json::CharReaderBuilder builder;
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(reply.data(), reply.data() + reply.size(), &root, &errors) || !root.isObject()) {
+    if (!reader->parse(reply.data(), reply.data() + reply.size(), &root, &errors) ||
+        !root.isObject()) {
         return;
     }
     const Json::Value& data = root["data"];

@@ -11,7 +11,9 @@
 namespace zeph {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The leaf expression as the report shows it: "1&~0" -> "1and~0".
 std::u16string DetailText(std::u16string_view expression) {
@@ -107,9 +109,11 @@ ConditionResult KInstallConfigMgr::CheckUninstallInterval(int32_t days) {
         const int64_t elapsed = (now - static_cast<int64_t>(*time)) / 86400;
         return elapsed < days ? ConditionResult::UninstalledRecently : ConditionResult::Holds;
     }
-    if (const auto time = ReadDwordAt(platform::Hive::ClassesRoot, kMachineIdKey, u"uninstall_time")) {
+    if (const auto time =
+            ReadDwordAt(platform::Hive::ClassesRoot, kMachineIdKey, u"uninstall_time")) {
         const int64_t elapsed = (now - static_cast<int64_t>(*time)) / 86400;
-        return elapsed < days ? ConditionResult::UninstalledRecentlyClassRoot : ConditionResult::Holds;
+        return elapsed < days ? ConditionResult::UninstalledRecentlyClassRoot
+                              : ConditionResult::Holds;
     }
     return ConditionResult::Holds;
 }

@@ -12,16 +12,27 @@ namespace {
 // Firmware strings of virtual machines (sys_vendor, product_name,
 // product_version, board_vendor, bios_vendor), matched as parts, any case.
 constexpr std::string_view kFirmwareWords[] = {
-    "QEMU",        "KVM",       "VMware",          "VirtualBox", "innotek",
-    "Xen",         "Bochs",     "Parallels",       "BHYVE",      "SeaBIOS",
+    "QEMU",
+    "KVM",
+    "VMware",
+    "VirtualBox",
+    "innotek",
+    "Xen",
+    "Bochs",
+    "Parallels",
+    "BHYVE",
+    "SeaBIOS",
     "Virtual Machine",  // Hyper-V
-    "HVM domU",    "Google Compute Engine", "Amazon EC2", "OpenStack Nova",
+    "HVM domU",
+    "Google Compute Engine",
+    "Amazon EC2",
+    "OpenStack Nova",
     "Apple Virtualization",
 };
 
 // Guest drivers that only load inside a virtual machine.
 constexpr std::string_view kGuestModules[] = {
-    "vboxguest", "vboxsf",    "vmw_balloon", "vmw_vmci",     "vmwgfx",
+    "vboxguest", "vboxsf",     "vmw_balloon",  "vmw_vmci",     "vmwgfx",
     "hv_vmbus",  "hv_balloon", "xen_blkfront", "xen_netfront", "virtio_balloon",
 };
 
@@ -81,13 +92,16 @@ EnvironmentFindings DetectVirtualEnvironment() {
         }
     }
     for (const auto& module : markers.modules) {
-        if (std::find(std::begin(kGuestModules), std::end(kGuestModules), module) != std::end(kGuestModules)) {
+        if (std::find(std::begin(kGuestModules), std::end(kGuestModules), module) !=
+            std::end(kGuestModules)) {
             findings.reasons.push_back("module: " + module);
         }
     }
     return findings;
 }
 
-bool IsVirtualEnvironment() { return DetectVirtualEnvironment().Detected(); }
+bool IsVirtualEnvironment() {
+    return DetectVirtualEnvironment().Detected();
+}
 
 }  // namespace zeph

@@ -51,7 +51,8 @@ bool IsHuorongInstalled();
 // Tencent's real-time protection: its folder exists and its service is registered.
 bool IsQQPCRtpPresent();
 
-inline constexpr const char16_t* kSuiteExecutables[] = {u"zephtray.exe", u"zephsvc.exe", u"zephmain.exe"};
+inline constexpr const char16_t* kSuiteExecutables[] = {u"zephtray.exe", u"zephsvc.exe",
+                                                        u"zephmain.exe"};
 // The driver-update tool of the "vkrt" member.
 inline constexpr const char16_t* kDriverToolUninstallKey = u"VkrtDriverHelper";
 inline constexpr const char16_t* kDriverToolExecutables[] = {u"vkrt.exe", u"vkrtsvc.exe"};

@@ -26,12 +26,18 @@ bool AllDigits(std::string_view text) {
     return true;
 }
 
-void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+    std::string out;
+    out.reserve(text.size());
+    size_t start = 0;
     size_t pos = 0;
-    while ((pos = text.find(from, pos)) != std::string::npos) {
-        text.replace(pos, from.size(), to);
-        pos += to.size();
+    while ((pos = text.find(from, start)) != std::string_view::npos) {
+        out.append(text, start, pos - start);
+        out.append(to);
+        start = pos + from.size();
     }
+    out.append(text, start);
+    return out;
 }
 
 std::unique_ptr<KDlFileNode> ParseDlFile(const tinyxml2::XMLElement& element) {
@@ -106,10 +112,13 @@ bool IsAbTestEligible(std::string_view range, int32_t bucket) {
 }
 
 bool KDlFileNode::IsValid() const {
-    return !url.empty() && !md5.empty() && !moduletype.empty() && !path.empty() && !downloadtype.empty();
+    return !url.empty() && !md5.empty() && !moduletype.empty() && !path.empty() &&
+           !downloadtype.empty();
 }
 
-bool KTrynoNode::IsValid() const { return id >= 0 && version > 0 && interval >= 0 && !dlfiles.empty(); }
+bool KTrynoNode::IsValid() const {
+    return id >= 0 && version > 0 && interval >= 0 && !dlfiles.empty();
+}
 
 KDlFileNode* KTrynoNode::GetDlFile(int32_t index) const {
     if (index < 0 || index >= GetDlFileCount()) {
@@ -118,7 +127,9 @@ KDlFileNode* KTrynoNode::GetDlFile(int32_t index) const {
     return dlfiles[static_cast<size_t>(index)].get();
 }
 
-bool KCompanyNode::IsValid() const { return id > 0 && version > 0 && !trynos.empty(); }
+bool KCompanyNode::IsValid() const {
+    return id > 0 && version > 0 && !trynos.empty();
+}
 
 KTrynoNode* KCompanyNode::FindTryno(int32_t trynoId) const {
     const auto it = trynos.find(trynoId);
@@ -223,8 +234,7 @@ void KInstallConfigMgr::ParseRunList(const tinyxml2::XMLElement* run) {
         auto item = std::make_unique<KRunItem>();
         item->path = *path;
         item->condition = xml::Text(*child, "condition");
-        item->param = xml::Text(*child, "param");
-        ReplaceAll(item->param, "#@#", "\"");
+        item->param = ReplaceAll(xml::Text(*child, "param"), "#@#", "\"");
         m_runItems.push_back(std::move(item));
     }
 }

@@ -34,7 +34,7 @@ bool IsAbTestEligible(std::string_view range, int32_t bucket);
 // One package file. Strings are the document's narrow text as read; integers
 // are 0 when absent unless noted.
 class KDlFileNode {
-public:
+  public:
     virtual ~KDlFileNode() = default;
 
     // url, md5, moduletype, path and downloadtype are all non-empty.
@@ -69,7 +69,7 @@ public:
 };
 
 class KTrynoNode {
-public:
+  public:
     virtual ~KTrynoNode() = default;
 
     // id >= 0, version > 0, interval >= 0 and at least one file.
@@ -87,7 +87,7 @@ public:
 };
 
 class KCompanyNode {
-public:
+  public:
     virtual ~KCompanyNode() = default;
 
     // id > 0, version > 0 and at least one tryno.
@@ -107,7 +107,7 @@ struct KRunItem {
 };
 
 class KInstallConfigMgr {
-public:
+  public:
     KInstallConfigMgr();
     virtual ~KInstallConfigMgr();
     KInstallConfigMgr(const KInstallConfigMgr&) = delete;
@@ -137,7 +137,8 @@ public:
     // Evaluates a condition over the check items. nullptr counts as no
     // condition (201). failedItemId and detail name the first item that was
     // false; read them only after a non-zero result.
-    ConditionResult CheckCondition(const char* condition, int32_t& failedItemId, std::u16string& detail);
+    ConditionResult CheckCondition(const char* condition, int32_t& failedItemId,
+                                   std::u16string& detail);
     ConditionResult CheckCondition(const std::string& condition, int32_t& failedItemId,
                                    std::u16string& detail) {
         return CheckCondition(condition.c_str(), failedItemId, detail);
@@ -150,7 +151,7 @@ public:
     // built-in path variables (whose failure is ignored).
     void ExpandConfigVariables(std::u16string& path) const;
 
-private:
+  private:
     bool ParseCompany(const tinyxml2::XMLElement& company);
     void ParseRunList(const tinyxml2::XMLElement* run);
 

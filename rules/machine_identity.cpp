@@ -64,8 +64,8 @@ std::string GuidText(const std::array<uint8_t, 16>& g) {
     const uint32_t data1 = g[0] | (g[1] << 8) | (g[2] << 16) | (static_cast<uint32_t>(g[3]) << 24);
     const unsigned data2 = g[4] | (g[5] << 8);
     const unsigned data3 = g[6] | (g[7] << 8);
-    return Format("%08X%04X%04x%02X%02X%02X%02X%02X%02X%02X%02X", data1, data2, data3, g[8], g[9], g[10],
-                  g[11], g[12], g[13], g[14], g[15]);
+    return Format("%08X%04X%04x%02X%02X%02X%02X%02X%02X%02X%02X", data1, data2, data3, g[8], g[9],
+                  g[10], g[11], g[12], g[13], g[14], g[15]);
 }
 
 std::string DiskModel() {
@@ -108,8 +108,8 @@ std::u16string MakeFreshId() {
     std::string text = Format("%05ld", static_cast<long>(RandomBelow(32768)));
     text += GuidText(NewGuid());
     const platform::SystemTime now = platform::GetLocalTime();
-    text += Format("%03d%02d%02d%04d%02d%02d%02d", now.milliseconds, now.minute, now.day, now.year, now.hour,
-                   now.second, now.month);
+    text += Format("%03d%02d%02d%04d%02d%02d%02d", now.milliseconds, now.minute, now.day, now.year,
+                   now.hour, now.second, now.month);
     text += ToHex(Md5(WideToAnsi(platform::GetComputerName())), HexCase::Lower);
     platform::DiskFreeSpace space;
     const std::u16string system = platform::GetKnownFolder(platform::KnownFolder::System);
@@ -127,7 +127,8 @@ std::u16string GetMachineId() {
     }
     // Written back on every call; a failed write still hands out the id.
     RegKey key;
-    if (RegKey::Create(Hive::ClassesRoot, kMachineIdKey, RegView::Default, key) == WinError::Success) {
+    if (RegKey::Create(Hive::ClassesRoot, kMachineIdKey, RegView::Default, key) ==
+        WinError::Success) {
         key.SetString(u"idex", id);
         key.SetString(u"idno", u"1");
     }
@@ -135,8 +136,8 @@ std::u16string GetMachineId() {
 }
 
 std::u16string GetPartnerMachineId() {
-    std::u16string id = ReadStringValue(Hive::ClassesRoot, kPartnerMachineIdKey, u"idex", RegAccess::All,
-                                        RegView::Wow64_32);
+    std::u16string id = ReadStringValue(Hive::ClassesRoot, kPartnerMachineIdKey, u"idex",
+                                        RegAccess::All, RegView::Wow64_32);
     if (id.size() >= kPartnerIdBufferChars) {
         id.clear();  // larger than the buffer: the read fails
     }
@@ -165,7 +166,8 @@ std::u16string GetDeviceId() {
     }
     const std::u16string id = U16(ToHex(Md5(DeviceIdText()), HexCase::Upper));
     RegKey key;
-    if (RegKey::Create(Hive::ClassesRoot, kDeviceIdKey, RegView::Default, key) == WinError::Success) {
+    if (RegKey::Create(Hive::ClassesRoot, kDeviceIdKey, RegView::Default, key) ==
+        WinError::Success) {
         key.SetString(u"did", id);
     }
     return id;

@@ -29,10 +29,14 @@ int32_t OsKindFromVersion(const OsVersion& v) {
     }
     if (v.major == 5) {
         switch (v.minor) {
-            case 0: return 3;
-            case 1: return 6;
-            case 2: return 5;
-            default: return 0;
+            case 0:
+                return 3;
+            case 1:
+                return 6;
+            case 2:
+                return 5;
+            default:
+                return 0;
         }
     }
     if (v.major == 6 && v.minor <= 1) {
@@ -46,9 +50,12 @@ int32_t OsKindFromVersion(const OsVersion& v) {
     }
     if (v.major == 6) {
         switch (v.minor) {
-            case 3: return 11;
-            case 4: return 12;
-            default: return 10;
+            case 3:
+                return 11;
+            case 4:
+                return 12;
+            default:
+                return 10;
         }
     }
     if (v.major == 10 && v.minor == 0) {
@@ -78,7 +85,8 @@ int32_t OsKind() {
 }
 
 int32_t OsVersionCode() {
-    return OsVersionCodeFromKind(OsKind(), Is64BitSystem(), platform::GetOsVersion().servicePackMajor);
+    return OsVersionCodeFromKind(OsKind(), Is64BitSystem(),
+                                 platform::GetOsVersion().servicePackMajor);
 }
 
 bool Is64BitSystem() {
@@ -87,7 +95,8 @@ bool Is64BitSystem() {
         using platform::ProcessorArchitecture;
         constexpr auto kAlpha64 = static_cast<ProcessorArchitecture>(7);
         const ProcessorArchitecture arch = platform::GetNativeArchitecture();
-        return arch == ProcessorArchitecture::Ia64 || arch == ProcessorArchitecture::Amd64 || arch == kAlpha64;
+        return arch == ProcessorArchitecture::Ia64 || arch == ProcessorArchitecture::Amd64 ||
+               arch == kAlpha64;
     });
 }
 
@@ -115,11 +124,16 @@ SystemInformation GetSystemInformation() {
         if (info.versionCode >= 1004 && info.versionCode <= 1010) {
             // Builds that can run x86 code on ARM64: ask for the native machine.
             switch (platform::GetNativeMachine()) {
-                case 0x014C: info.is64BitSystem = false; break;
+                case 0x014C:
+                    info.is64BitSystem = false;
+                    break;
                 case 0x0200:
                 case 0x8664:
-                case 0xAA64: info.is64BitSystem = true; break;
-                default: break;
+                case 0xAA64:
+                    info.is64BitSystem = true;
+                    break;
+                default:
+                    break;
             }
         }
         return info;

@@ -42,8 +42,8 @@ int KPartnerOfferList::ParsePartnerOfferList(std::string_view text) {
     return 1;
 }
 
-bool KPartnerOfferList::FindPartnerOffer(std::string_view key, std::u16string& url, std::u16string& md5,
-                                         int32_t& condition) const {
+bool KPartnerOfferList::FindPartnerOffer(std::string_view key, std::u16string& url,
+                                         std::u16string& md5, int32_t& condition) const {
     const auto it = m_offers.find(key);
     if (it == m_offers.end()) {
         return false;

@@ -24,7 +24,7 @@ struct PartnerCondition {
 };
 
 class KPartnerOfferList {
-public:
+  public:
     virtual ~KPartnerOfferList() = default;
 
     // Parses decoded text: 1 when the document element ("root", any case)
@@ -42,7 +42,7 @@ public:
     const std::map<std::string, PartnerOffer, std::less<>>& Offers() const { return m_offers; }
     const std::map<int32_t, PartnerCondition>& Conditions() const { return m_conditions; }
 
-private:
+  private:
     std::map<std::string, PartnerOffer, std::less<>> m_offers;
     std::map<int32_t, PartnerCondition> m_conditions;
 };

@@ -13,7 +13,7 @@ namespace zeph {
 
 template <typename T>
 class PerProfile {
-public:
+  public:
     template <typename Compute>
     T Get(Compute compute) {
         const std::shared_ptr<platform::Profile> profile = platform::CurrentProfile();
@@ -32,7 +32,7 @@ public:
         return value;
     }
 
-private:
+  private:
     std::mutex m_mutex;
     std::weak_ptr<platform::Profile> m_owner;
     std::optional<T> m_value;

@@ -21,7 +21,8 @@ using platform::RegKey;
 using platform::RegView;
 using platform::WinError;
 
-constexpr std::u16string_view kUninstallKey = u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr std::u16string_view kUninstallKey =
+    u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 constexpr std::u16string_view kWow6432Uninstall =
     u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // A string value is read into a buffer of MAX_PATH characters.
@@ -125,7 +126,9 @@ bool IsBaiduAntivirusInstalled() {
     return HoldsAll(BaiduFolder(u"百度杀毒"), {u"baidusdSvc.exe", u"baidusd.exe"});
 }
 
-bool IsBaiduSafeInstalled() { return HoldsAll(BaiduFolder(u"百度卫士"), {u"BaiduAn.exe", u"BaiduAnTray.exe"}); }
+bool IsBaiduSafeInstalled() {
+    return HoldsAll(BaiduFolder(u"百度卫士"), {u"BaiduAn.exe", u"BaiduAnTray.exe"});
+}
 
 bool IsQQGuanJiaInstalled() {
     return HoldsAll(PlainFolder(SoftwareKey(u"Tencent\\QQPCMgr"), u"InstallDir"),
@@ -142,7 +145,8 @@ bool Is2345ExplorerInstalled() {
     return HoldsAll(FileAwareFolder(u"SOFTWARE\\2345Explorer", u"path"), {u"2345Explorer.exe"});
 }
 
-std::optional<uint32_t> ReadDwordAt(Hive hive, std::u16string_view subKey, std::u16string_view name) {
+std::optional<uint32_t> ReadDwordAt(Hive hive, std::u16string_view subKey,
+                                    std::u16string_view name) {
     RegKey key;
     if (RegKey::Open(hive, subKey, RegAccess::Read, RegView::Default, key) != WinError::Success) {
         return std::nullopt;
@@ -176,7 +180,8 @@ bool Is360Installed() {
     const std::u16string registered = PlainFolder(key, u"InstallLocation");
     std::vector<std::u16string> candidates;
     if (registered.empty()) {
-        candidates = {u"C:\\Program Files\\360\\360Safe\\", u"C:\\Program Files (x86)\\360\\360Safe\\"};
+        candidates = {u"C:\\Program Files\\360\\360Safe\\",
+                      u"C:\\Program Files (x86)\\360\\360Safe\\"};
     } else {
         candidates = {registered};
     }
@@ -187,7 +192,8 @@ bool Is360Installed() {
             break;
         }
     }
-    return filesPresent && (IsServiceRegistered(u"360SelfProtection") || IsServiceRegistered(u"360netmon"));
+    return filesPresent &&
+           (IsServiceRegistered(u"360SelfProtection") || IsServiceRegistered(u"360netmon"));
 }
 
 bool IsHuorongInstalled() {
@@ -217,14 +223,18 @@ std::u16string InstalledProductsJson() {
     return document.ToString();
 }
 
-uint32_t ReadUninstallCount() { return ReadUninstallValue(u"uninstall_count"); }
+uint32_t ReadUninstallCount() {
+    return ReadUninstallValue(u"uninstall_count");
+}
 
-uint32_t ReadUninstallTime() { return ReadUninstallValue(u"uninstall_time"); }
+uint32_t ReadUninstallTime() {
+    return ReadUninstallValue(u"uninstall_time");
+}
 
 bool IsRebootPending() {
     RegKey key;
-    return RegKey::Open(Hive::LocalMachine, kRebootMarkerKey, RegAccess::Read, RegView::Default, key) ==
-           WinError::Success;
+    return RegKey::Open(Hive::LocalMachine, kRebootMarkerKey, RegAccess::Read, RegView::Default,
+                        key) == WinError::Success;
 }
 
 bool IsVpnConnected(bool& connected) {

@@ -9,7 +9,8 @@ namespace zeph {
 
 // HKEY_LOCAL_MACHINE.
 inline constexpr std::u16string_view kSuiteKey = u"SOFTWARE\\Tarnwell\\Antivirus";
-inline constexpr std::u16string_view kRebootMarkerKey = u"SOFTWARE\\Tarnwell\\Antivirus\\KNeedReboot";
+inline constexpr std::u16string_view kRebootMarkerKey =
+    u"SOFTWARE\\Tarnwell\\Antivirus\\KNeedReboot";
 inline constexpr std::u16string_view kServicesKey = u"SYSTEM\\CurrentControlSet\\services\\";
 
 // HKEY_CLASSES_ROOT. The machine-id key also holds the uninstall history.

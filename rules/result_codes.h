@@ -17,10 +17,10 @@ enum class ConfigResult : int32_t {
 enum class ConditionResult : int32_t {
     Holds = 0,
     Fails = 200,
-    NoCondition = 201,     // no condition text, or no configuration loaded
-    Malformed = 202,       // unbalanced or malformed; also an id of more than 32 digits
+    NoCondition = 201,  // no condition text, or no configuration loaded
+    Malformed = 202,    // unbalanced or malformed; also an id of more than 32 digits
     // 203 is not used.
-    BadCharacter = 204,    // a character other than digits & | ~ ( )
+    BadCharacter = 204,                  // a character other than digits & | ~ ( )
     UninstalledRecently = 352,           // uninstall time under the suite's key
     UninstalledRecentlyClassRoot = 358,  // uninstall time under the class-root key
 };
@@ -29,7 +29,11 @@ enum class ConditionResult : int32_t {
 inline constexpr int32_t kUninstallCountsTooEarly = 357;
 inline constexpr int32_t kUninstallCountAndTimeHit = 359;
 
-constexpr int32_t ToInt(ConfigResult r) { return static_cast<int32_t>(r); }
-constexpr int32_t ToInt(ConditionResult r) { return static_cast<int32_t>(r); }
+constexpr int32_t ToInt(ConfigResult r) {
+    return static_cast<int32_t>(r);
+}
+constexpr int32_t ToInt(ConditionResult r) {
+    return static_cast<int32_t>(r);
+}
 
 }  // namespace zeph

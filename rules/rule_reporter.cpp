@@ -6,7 +6,7 @@ namespace zeph {
 namespace {
 
 class NullReporter final : public IRuleReporter {
-public:
+  public:
     void ReportUninstallCheck(int32_t, int32_t) override {}
     void ReportVpnCheck(int32_t, int32_t) override {}
     void ReportVirtualMachineCheck(int32_t, int32_t) override {}
@@ -17,7 +17,9 @@ std::atomic<IRuleReporter*> g_reporter{nullptr};
 
 }  // namespace
 
-void SetRuleReporter(IRuleReporter* reporter) { g_reporter.store(reporter); }
+void SetRuleReporter(IRuleReporter* reporter) {
+    g_reporter.store(reporter);
+}
 
 IRuleReporter& GetRuleReporter() {
     static NullReporter none;

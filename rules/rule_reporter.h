@@ -10,7 +10,7 @@
 namespace zeph {
 
 class IRuleReporter {
-public:
+  public:
     virtual ~IRuleReporter() = default;
 
     // Sub-code 1: "uninstcounts" and "uninstcountandtime".
@@ -20,7 +20,8 @@ public:
     // Sub-code 3: "vmvare".
     virtual void ReportVirtualMachineCheck(int32_t detectorAnswer, int32_t switchValue) = 0;
     // Sub-code 4: "cityblacklist", only when the leaf's city is the machine's.
-    virtual void ReportCityCheck(int32_t cityId, int32_t answer, const std::u16string& cityRecord) = 0;
+    virtual void ReportCityCheck(int32_t cityId, int32_t answer,
+                                 const std::u16string& cityRecord) = 0;
 };
 
 // The process-wide reporter; not owned, must outlive its registration.

@@ -34,7 +34,9 @@ struct BioFree {
 };
 using BioPtr = std::unique_ptr<BIO, BioFree>;
 
-EVP_PKEY* Pkey(const RsaKey& key) { return static_cast<EVP_PKEY*>(key.Native()); }
+EVP_PKEY* Pkey(const RsaKey& key) {
+    return static_cast<EVP_PKEY*>(key.Native());
+}
 
 EVP_PKEY* DecodePem(std::string_view pem, int selection) {
     EVP_PKEY* pkey = nullptr;
@@ -83,7 +85,8 @@ std::optional<RsaKey> RsaKey::FromPem(std::string_view pem) {
     }
     RsaKey key;
     key.m_private = KeyHasPrivate(pkey);
-    key.m_key = std::shared_ptr<void>(pkey, [](void* p) { EVP_PKEY_free(static_cast<EVP_PKEY*>(p)); });
+    key.m_key =
+        std::shared_ptr<void>(pkey, [](void* p) { EVP_PKEY_free(static_cast<EVP_PKEY*>(p)); });
     return key;
 }
 
@@ -104,7 +107,8 @@ std::optional<RsaKey> RsaKey::Generate(int bits) {
     }
     RsaKey key;
     key.m_private = true;
-    key.m_key = std::shared_ptr<void>(pkey, [](void* p) { EVP_PKEY_free(static_cast<EVP_PKEY*>(p)); });
+    key.m_key =
+        std::shared_ptr<void>(pkey, [](void* p) { EVP_PKEY_free(static_cast<EVP_PKEY*>(p)); });
     return key;
 }
 
@@ -112,7 +116,9 @@ size_t RsaKey::BlockSize() const {
     return m_key ? static_cast<size_t>(EVP_PKEY_get_size(Pkey(*this))) : 0;
 }
 
-int RsaKey::Bits() const { return m_key ? EVP_PKEY_get_bits(Pkey(*this)) : 0; }
+int RsaKey::Bits() const {
+    return m_key ? EVP_PKEY_get_bits(Pkey(*this)) : 0;
+}
 
 std::string RsaKey::PublicPem() const {
     if (!m_key) {
@@ -131,8 +137,8 @@ std::string RsaKey::PrivatePem() const {
         return {};
     }
     BioPtr bio(BIO_new(BIO_s_mem()));
-    if (!bio ||
-        PEM_write_bio_PrivateKey(bio.get(), Pkey(*this), nullptr, nullptr, 0, nullptr, nullptr) != 1) {
+    if (!bio || PEM_write_bio_PrivateKey(bio.get(), Pkey(*this), nullptr, nullptr, 0, nullptr,
+                                         nullptr) != 1) {
         ERR_clear_error();
         return {};
     }
@@ -193,7 +199,9 @@ std::string DecodeConfigBody(std::string_view body, const RsaKey& key) {
     return DecodeSignedDocument(body, key).text;
 }
 
-std::string DecodeConfigBody(std::string_view body) { return DecodeConfigBody(body, ConfigPublicKey()); }
+std::string DecodeConfigBody(std::string_view body) {
+    return DecodeConfigBody(body, ConfigPublicKey());
+}
 
 std::optional<std::string> EncodeSignedDocument(std::string_view text, const RsaKey& privateKey) {
     if (!privateKey.IsValid() || !privateKey.HasPrivate()) {

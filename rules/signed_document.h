@@ -18,7 +18,7 @@ namespace zeph {
 // An RSA key: a public key, or a private key (which holds its public half).
 // Cheap to copy; the key itself is shared and never changes.
 class RsaKey {
-public:
+  public:
     RsaKey() = default;
 
     // PEM text: "PUBLIC KEY", "RSA PUBLIC KEY", "PRIVATE KEY" or
@@ -42,7 +42,7 @@ public:
     // The OpenSSL key (EVP_PKEY*); only the signed-document code uses it.
     void* Native() const { return m_key.get(); }
 
-private:
+  private:
     std::shared_ptr<void> m_key;
     bool m_private = false;
 };
@@ -53,9 +53,9 @@ const RsaKey& ConfigPublicKey();
 // Why a decode stopped. The text decoded before a failing block is kept.
 enum class DecodeStatus : int32_t {
     Ok = 0,
-    BadBase64 = 1,       // empty, length not a multiple of 4, or a stray character
-    BadLength = 2,       // decoded length not a multiple of the block size
-    BadBlock = 3,        // a block that is not a type-1 frame under this key
+    BadBase64 = 1,  // empty, length not a multiple of 4, or a stray character
+    BadLength = 2,  // decoded length not a multiple of the block size
+    BadBlock = 3,   // a block that is not a type-1 frame under this key
     NoKey = 4,
 };
 

@@ -69,10 +69,14 @@ void ReplaceAll(std::u16string& text, std::u16string_view from, std::u16string_v
 }
 
 std::optional<platform::Hive> RootKey(std::u16string_view name) {
-    if (AsciiEqualsIgnoreCase(name, u"hkcr")) return platform::Hive::ClassesRoot;
-    if (AsciiEqualsIgnoreCase(name, u"hkcu")) return platform::Hive::CurrentUser;
-    if (AsciiEqualsIgnoreCase(name, u"hklm")) return platform::Hive::LocalMachine;
-    if (AsciiEqualsIgnoreCase(name, u"hkus")) return platform::Hive::Users;
+    if (AsciiEqualsIgnoreCase(name, u"hkcr"))
+        return platform::Hive::ClassesRoot;
+    if (AsciiEqualsIgnoreCase(name, u"hkcu"))
+        return platform::Hive::CurrentUser;
+    if (AsciiEqualsIgnoreCase(name, u"hklm"))
+        return platform::Hive::LocalMachine;
+    if (AsciiEqualsIgnoreCase(name, u"hkus"))
+        return platform::Hive::Users;
     return std::nullopt;
 }
 

@@ -49,7 +49,7 @@ struct KVariableItem {
 };
 
 class KVariableParser {
-public:
+  public:
     virtual ~KVariableParser() = default;
 
     // Clears the list and reads the "item" children: 0 for no element, else 1.
@@ -62,7 +62,7 @@ public:
 
     const std::vector<KVariableItem>& Items() const { return m_items; }
 
-private:
+  private:
     std::vector<KVariableItem> m_items;
 };
 

@@ -133,7 +133,8 @@ int RunKeygen(const Args& argsIn) {
     const auto privatePath = folder / "private.pem";
     const auto publicPath = folder / "public.pem";
     std::error_code ec;
-    if (!force && (std::filesystem::exists(privatePath, ec) || std::filesystem::exists(publicPath, ec))) {
+    if (!force &&
+        (std::filesystem::exists(privatePath, ec) || std::filesystem::exists(publicPath, ec))) {
         return Fail("key files already exist in " + dir + " (use --force to replace them)");
     }
     std::filesystem::create_directories(folder, ec);
@@ -145,11 +146,10 @@ int RunKeygen(const Args& argsIn) {
         return Fail("key generation failed");
     }
     // Created empty and restricted first, so the private key is never readable by others.
-    {
-        std::ofstream touch(privatePath, std::ios::trunc);
-    }
-    std::filesystem::permissions(privatePath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::replace, ec);
+    { std::ofstream touch(privatePath, std::ios::trunc); }
+    std::filesystem::permissions(
+        privatePath, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
+        std::filesystem::perm_options::replace, ec);
     std::ofstream privateOut(privatePath, std::ios::binary | std::ios::trunc);
     privateOut << key->PrivatePem();
     std::ofstream publicOut(publicPath, std::ios::binary | std::ios::trunc);
@@ -235,12 +235,13 @@ int RunDecode(const Args& argsIn) {
             break;
         case zeph::DecodeStatus::BadBase64: {
             const bool lineBreak = !body.empty() && (body.back() == '\n' || body.back() == '\r');
-            return Fail(lineBreak ? "the text ends in a line break, which the installer refuses"
-                                  : "not Base64 text (length not a multiple of 4, or a stray character)");
+            return Fail(lineBreak
+                            ? "the text ends in a line break, which the installer refuses"
+                            : "not Base64 text (length not a multiple of 4, or a stray character)");
         }
         case zeph::DecodeStatus::BadLength:
-            return Fail("the decoded length is not a multiple of " + std::to_string(key->BlockSize()) +
-                        " bytes");
+            return Fail("the decoded length is not a multiple of " +
+                        std::to_string(key->BlockSize()) + " bytes");
         case zeph::DecodeStatus::BadBlock:
             return Fail("block " + std::to_string(decoded.failedBlock + 1) +
                         " does not open with this key (" + std::to_string(decoded.text.size()) +
@@ -261,6 +262,7 @@ int RunDecode(const Args& argsIn) {
 
 ZEPH_COMMAND("keygen", "RSA key pair for signed configuration documents", RunKeygen, kKeygenHelp);
 ZEPH_COMMAND("encode", "sign a configuration document or offer list", RunEncode, kEncodeHelp);
-ZEPH_COMMAND("decode", "open a signed document with the installer's decoder", RunDecode, kDecodeHelp);
+ZEPH_COMMAND("decode", "open a signed document with the installer's decoder", RunDecode,
+             kDecodeHelp);
 
 }  // namespace zephctl

@@ -79,7 +79,8 @@ TEST(BoolExpression, NestingIsBoundedInsteadOfRecursingWithoutEnd) {
     bool value = false;
     EXPECT_EQ(EvaluateBoolExpression(nested(kMaxExpressionDepth), value), ExpressionResult::Ok);
     EXPECT_TRUE(value);
-    EXPECT_EQ(EvaluateBoolExpression(nested(kMaxExpressionDepth + 1), value), ExpressionResult::TooDeep);
+    EXPECT_EQ(EvaluateBoolExpression(nested(kMaxExpressionDepth + 1), value),
+              ExpressionResult::TooDeep);
     // Far deeper than any stack would take unbounded.
     EXPECT_EQ(EvaluateBoolExpression(nested(1'000'000), value), ExpressionResult::TooDeep);
 }

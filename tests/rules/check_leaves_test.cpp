@@ -6,6 +6,8 @@
 #include <tinyxml2.h>
 
 #include <ctime>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
 
@@ -41,20 +43,24 @@ TEST(CheckLeafFactory, KnowsThirteenModesAndRequiresTheirAttributes) {
         bool valid;
     };
     const Case cases[] = {
-        {R"(<leaf id="1" mode="reg" mainkey="hklm" subkey="s" keyname="k" wow64="0" keytype="1"/>)", true},
-        {R"(<leaf id="1" mode="REG" mainkey="hklm" subkey="s" keyname="k" wow64="0" keytype="1"/>)", true},
+        {R"(<leaf id="1" mode="reg" mainkey="hklm" subkey="s" keyname="k" wow64="0" keytype="1"/>)",
+         true},
+        {R"(<leaf id="1" mode="REG" mainkey="hklm" subkey="s" keyname="k" wow64="0" keytype="1"/>)",
+         true},
         {R"(<leaf id="1" mode="reg" mainkey="hklm" subkey="s" keyname="k" keytype="1"/>)", false},
         {R"(<leaf id="1" mode="service" name="x"/>)", true},
         {R"(<leaf id="1" mode="service"/>)", false},
         {R"(<leaf id="1" mode="kernelobject" name="x" type="mutex"/>)", true},
         {R"(<leaf id="1" mode="driver" name="x"/>)", true},
-        {R"(<leaf id="1" mode="regfile" mainkey="hklm" subkey="s" keyname="k" name="n" wow64="1"/>)", true},
+        {R"(<leaf id="1" mode="regfile" mainkey="hklm" subkey="s" keyname="k" name="n" wow64="1"/>)",
+         true},
         {R"(<leaf id="1" mode="regfile" mainkey="hklm" subkey="s" keyname="k" wow64="1"/>)", false},
         {R"(<leaf id="1" mode="varexfile" path="p" name=""/>)", true},
         {R"(<leaf id="1" mode="fullpathfile" path="p"/>)", false},
         {R"(<leaf id="1" mode="osversion" versionvalue="20"/>)", true},
         {R"(<leaf id="1" mode="uninstcounts" switch="1" Interval="1" count="1" param="1"/>)", true},
-        {R"(<leaf id="1" mode="uninstcounts" switch="1" interval="1" count="1" param="1"/>)", false},
+        {R"(<leaf id="1" mode="uninstcounts" switch="1" interval="1" count="1" param="1"/>)",
+         false},
         {R"(<leaf id="1" mode="cityblacklist" percent="1" cityid="101"/>)", true},
         {R"(<leaf id="1" mode="vpn" switch="1"/>)", true},
         {R"(<leaf id="1" mode="vmvare" switch="1"/>)", true},
@@ -67,7 +73,8 @@ TEST(CheckLeafFactory, KnowsThirteenModesAndRequiresTheirAttributes) {
     for (const auto& c : cases) {
         EXPECT_EQ(LeafFrom(c.xml) != nullptr, c.valid) << c.xml;
     }
-    const auto leaf = LeafFrom(R"(<leaf id=" 42x" mode="UninstCounts" switch="1" Interval="7" count="3" param="10"/>)");
+    const auto leaf = LeafFrom(
+        R"(<leaf id=" 42x" mode="UninstCounts" switch="1" Interval="7" count="3" param="10"/>)");
     ASSERT_NE(leaf, nullptr);
     EXPECT_EQ(leaf->Id(), 42);
     const auto* counts = dynamic_cast<const KUninstCountsLeaf*>(leaf.get());
@@ -79,7 +86,7 @@ TEST(CheckLeafFactory, KnowsThirteenModesAndRequiresTheirAttributes) {
 }
 
 class LeafTest : public ::testing::Test {
-protected:
+  protected:
     test::TestMachine machine;
     test::RecordingReporter reporter;
 };
@@ -91,10 +98,12 @@ TEST_F(LeafTest, RegAnswersForASetValueOfTheGivenType) {
 "zero"=dword:00000000
 "five"=dword:00000005
 "bytes"=hex:01,02
-"long"=")" + std::string(300, 'a') + "\"\n");
+"long"=")" + std::string(300, 'a') +
+                "\"\n");
     machine.Reg(R"([HKEY_LOCAL_MACHINE\SOFTWARE\Zeph64]
 "text"="only in the 64-bit view"
-)", platform::RegView::Wow64_64);
+)",
+                platform::RegView::Wow64_64);
     struct Case {
         const char16_t* mainkey;
         const char16_t* subkey;
@@ -129,7 +138,8 @@ TEST_F(LeafTest, RegAnswersForASetValueOfTheGivenType) {
         leaf.keyname = c.keyname;
         leaf.wow64 = c.wow64;
         leaf.keytype = c.keytype;
-        EXPECT_EQ(leaf.Check() != 0, c.yes) << U8(c.subkey) << " " << U8(c.keyname) << " type " << c.keytype;
+        EXPECT_EQ(leaf.Check() != 0, c.yes)
+            << U8(c.subkey) << " " << U8(c.keyname) << " type " << c.keytype;
     }
 }
 
@@ -147,8 +157,9 @@ TEST_F(LeafTest, RegFileLooksForTheFileInTheValuesFolder) {
         bool yes;
     };
     const Case cases[] = {
-        {u"quoted", u"app.exe", true}, {u"slash", u"app.exe", true},  {u"slash", u"other.exe", false},
-        {u"empty", u"app.exe", false}, {u"number", u"app.exe", false}, {u"missing", u"app.exe", false},
+        {u"quoted", u"app.exe", true},   {u"slash", u"app.exe", true},
+        {u"slash", u"other.exe", false}, {u"empty", u"app.exe", false},
+        {u"number", u"app.exe", false},  {u"missing", u"app.exe", false},
     };
     for (const auto& c : cases) {
         KRegFileLeaf leaf(1);
@@ -170,9 +181,11 @@ TEST_F(LeafTest, FullPathFileTestsTheFolderAndTheNameInIt) {
         bool yes;
     };
     const Case cases[] = {
-        {u"C:\\dir\\", u"a.dll", true}, {u"C:\\dir", u"a.dll", true},   {u"C:\\dir/", u"a.dll", true},
-        {u"C:\\dir\\", u"b.dll", false}, {u"C:\\dir\\", u"", true},      {u"C:\\empty", u"", true},
-        {u"C:\\none\\", u"", false},     {u"C:\\none\\", u"a.dll", false}, {u"C:\\dir\\a.dll", u"", true},
+        {u"C:\\dir\\", u"a.dll", true}, {u"C:\\dir", u"a.dll", true},
+        {u"C:\\dir/", u"a.dll", true},  {u"C:\\dir\\", u"b.dll", false},
+        {u"C:\\dir\\", u"", true},      {u"C:\\empty", u"", true},
+        {u"C:\\none\\", u"", false},    {u"C:\\none\\", u"a.dll", false},
+        {u"C:\\dir\\a.dll", u"", true},
     };
     for (const auto& c : cases) {
         KFullPathFileLeaf leaf(1);
@@ -215,7 +228,8 @@ TEST_F(LeafTest, ServiceAndOsVersion) {
     EXPECT_EQ(absent.Check(), 0);
 
     // The default machine: Windows 10 build 19045 on 64-bit, code 20.
-    for (const auto& [value, yes] : {std::pair{u"20", true}, {u" 20", true}, {u"19", false}, {u"", false}}) {
+    for (const auto& [value, yes] :
+         {std::pair{u"20", true}, {u" 20", true}, {u"19", false}, {u"", false}}) {
         KOSVersionLeaf leaf(1);
         leaf.versionvalue = value;
         EXPECT_EQ(leaf.Check() != 0, yes) << U8(value);
@@ -230,12 +244,13 @@ TEST_F(LeafTest, KernelObjectsUnderAccessDenied) {
     platform::Event openEvent;
     platform::Semaphore openSemaphore;
     platform::Mutex sessionMutex;
-    ASSERT_EQ(platform::Mutex::Create(u"Global\\ZephLockedMutex", platform::MutexOwner::None, lockedMutex,
-                                      ObjectSecurity::Nobody),
+    ASSERT_EQ(platform::Mutex::Create(u"Global\\ZephLockedMutex", platform::MutexOwner::None,
+                                      lockedMutex, ObjectSecurity::Nobody),
               platform::WinError::Success);
-    ASSERT_EQ(platform::Event::Create(u"Global\\ZephLockedEvent", platform::EventReset::Manual,
-                                      platform::EventState::Clear, lockedEvent, ObjectSecurity::Nobody),
-              platform::WinError::Success);
+    ASSERT_EQ(
+        platform::Event::Create(u"Global\\ZephLockedEvent", platform::EventReset::Manual,
+                                platform::EventState::Clear, lockedEvent, ObjectSecurity::Nobody),
+        platform::WinError::Success);
     ASSERT_EQ(platform::Semaphore::Create(u"Global\\ZephLockedSemaphore", 0, 1, lockedSemaphore,
                                           ObjectSecurity::Nobody),
               platform::WinError::Success);
@@ -244,8 +259,9 @@ TEST_F(LeafTest, KernelObjectsUnderAccessDenied) {
               platform::WinError::Success);
     ASSERT_EQ(platform::Semaphore::Create(u"Global\\ZephSemaphore", 0, 1, openSemaphore),
               platform::WinError::Success);
-    ASSERT_EQ(platform::Mutex::Create(u"Local\\ZephMutex_1", platform::MutexOwner::None, sessionMutex),
-              platform::WinError::Success);
+    ASSERT_EQ(
+        platform::Mutex::Create(u"Local\\ZephMutex_1", platform::MutexOwner::None, sessionMutex),
+        platform::WinError::Success);
     platform::NamedPipe pipe;
     ASSERT_EQ(platform::NamedPipe::CreateServer(u"ZephPipe", pipe), platform::WinError::Success);
 
@@ -280,19 +296,26 @@ TEST_F(LeafTest, KernelObjectsUnderAccessDenied) {
     }
 }
 
-TEST_F(LeafTest, DriverIsAbsentWithoutTheDevice) {
-    KDriverLeaf leaf(1);
-    leaf.name = u"ZephNoSuchDriver";
-    EXPECT_EQ(leaf.Check(), 0);
+TEST_F(LeafTest, DriverAnswersWhetherItsDeviceOpens) {
+    // A driver's device is a node in the profile's device folder.
+    std::filesystem::create_directories(machine.Root() + "/devices");
+    std::ofstream(machine.Root() + "/devices/ZephDrv").put('\0');
+    KDriverLeaf present(1);
+    present.name = u"ZephDrv";
+    EXPECT_NE(present.Check(), 0);
+    KDriverLeaf absent(1);
+    absent.name = u"ZephNoSuchDriver";
+    EXPECT_EQ(absent.Check(), 0);
 }
 
 class UninstallLeafTest : public LeafTest {
-protected:
+  protected:
     void Record(uint32_t count, int daysAgo) {
         const auto time = static_cast<uint32_t>(std::time(nullptr) - daysAgo * 86400 - 60);
-        machine.Reg(Format("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Antivirus]\n"
-                           "\"uninstall_count\"=dword:%08x\n\"uninstall_time\"=dword:%08x\n",
-                           count, time));
+        machine.Reg(
+            Format("[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tarnwell\\Antivirus]\n"
+                   "\"uninstall_count\"=dword:%08x\n\"uninstall_time\"=dword:%08x\n",
+                   count, time));
     }
 };
 
@@ -308,7 +331,7 @@ TEST_F(UninstallLeafTest, CountsWaitGrowsWithTheNumberOfUninstalls) {
     const Case cases[] = {
         {27, 3, 1, true, 0},
         {26, 3, 1, false, kUninstallCountsTooEarly},
-        {40, 3, 0, false, 0},  // passed, but switched off
+        {40, 3, 0, false, 0},   // passed, but switched off
         {400, 0, 1, false, 0},  // count 0 never passes
     };
     Record(5, 0);
@@ -321,7 +344,8 @@ TEST_F(UninstallLeafTest, CountsWaitGrowsWithTheNumberOfUninstalls) {
         leaf.Interval = 7;
         leaf.switchValue = c.switchValue;
         EXPECT_EQ(leaf.Check() != 0, c.yes) << c.daysAgo << " days, count " << c.count;
-        EXPECT_EQ(reporter.reports, (std::vector<test::SentReport>{{1, c.outcome, 5, {}}})) << c.daysAgo;
+        EXPECT_EQ(reporter.reports, (std::vector<test::SentReport>{{1, c.outcome, 5, {}}}))
+            << c.daysAgo;
     }
 }
 
@@ -340,8 +364,9 @@ TEST_F(UninstallLeafTest, CountAndTimeCatchesFrequentRecentUninstalls) {
         leaf.Interval = 3;
         EXPECT_EQ(leaf.Check() != 0, c.yes) << c.uninstalls << " after " << c.daysAgo;
         const int32_t outcome = c.yes ? kUninstallCountAndTimeHit : 0;
-        EXPECT_EQ(reporter.reports,
-                  (std::vector<test::SentReport>{{1, outcome, static_cast<int32_t>(c.uninstalls), {}}}));
+        EXPECT_EQ(
+            reporter.reports,
+            (std::vector<test::SentReport>{{1, outcome, static_cast<int32_t>(c.uninstalls), {}}}));
     }
 }
 
@@ -376,7 +401,8 @@ TEST_F(LeafTest, VpnAndVirtualMachineFollowTheirProbesAndSwitches) {
         leaf.switchValue = 1;
         EXPECT_EQ(leaf.Check(), 0);
     }
-    EXPECT_EQ(reporter.reports, (std::vector<test::SentReport>{{2, 1, 1, {}}, {2, 1, 0, {}}, {2, 0, 1, {}}}));
+    EXPECT_EQ(reporter.reports,
+              (std::vector<test::SentReport>{{2, 1, 1, {}}, {2, 1, 0, {}}, {2, 0, 1, {}}}));
 
     reporter.reports.clear();
     test::TempDir host;
@@ -389,11 +415,12 @@ TEST_F(LeafTest, VpnAndVirtualMachineFollowTheirProbesAndSwitches) {
     vm.switchValue = 0;
     EXPECT_EQ(vm.Check(), 0);
     platform::SetHostMarkersRoot("");
-    EXPECT_EQ(reporter.reports, (std::vector<test::SentReport>{{3, 0, 1, {}}, {3, 1, 1, {}}, {3, 1, 0, {}}}));
+    EXPECT_EQ(reporter.reports,
+              (std::vector<test::SentReport>{{3, 0, 1, {}}, {3, 1, 1, {}}, {3, 1, 0, {}}}));
 }
 
 class CityLeafTest : public LeafTest {
-protected:
+  protected:
     CityLeafTest() : m_saved(net::GetEndpoints()) {
         ResetCityRecordCache();
         server.Handle("/cityinfo", [this](const test::SeenRequest& request) {
@@ -431,12 +458,12 @@ protected:
         return m_answer;
     }
 
-private:
+  private:
     net::Endpoints m_saved;
     std::mutex m_mutex;
     std::string m_answer = R"({"cityid":"101","ret":0})";
 
-protected:
+  protected:
     test::LoopbackServer server;  // last: its handler uses the members above
 };
 
@@ -447,8 +474,9 @@ TEST_F(CityLeafTest, TheMachinesOwnCityFollowsThePercentage) {
     EXPECT_NE(Check(u"202", 0), 0);  // another city
     EXPECT_NE(Check(u"", 0), 0);
     const int32_t some = Check(u"101", 50);
-    EXPECT_EQ(reporter.reports, (std::vector<test::SentReport>{
-                                    {4, 101, 0, record}, {4, 101, 1, record}, {4, 101, some != 0, record}}));
+    EXPECT_EQ(reporter.reports,
+              (std::vector<test::SentReport>{
+                  {4, 101, 0, record}, {4, 101, 1, record}, {4, 101, some != 0, record}}));
     // The record was fetched once for all of them.
     EXPECT_EQ(server.Count("/cityinfo"), 1u);
 }

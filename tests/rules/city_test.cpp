@@ -22,7 +22,8 @@ TEST(CityProtocol, RequestCarriesTheScrambledIdUnderItsChecksum) {
     const CityRequest request = EncodeCityRequest("0123456789abcdef-and-more");
     EXPECT_EQ(request[0], 28);
     EXPECT_EQ(request[1], 0);
-    const uint32_t crc = request[2] | (request[3] << 8) | (request[4] << 16) | (uint32_t(request[5]) << 24);
+    const uint32_t crc =
+        request[2] | (request[3] << 8) | (request[4] << 16) | (uint32_t(request[5]) << 24);
     EXPECT_EQ(crc, Crc32(request.data() + 6, 22));
     // Byte 6 + i is XORed with key[i % 16]: the two zero bytes show the key.
     EXPECT_EQ(request[6], 'T');
@@ -57,16 +58,18 @@ TEST(CityProtocol, AnswerRoundTripsAndChecksItsChecksum) {
 }
 
 class CityServiceTest : public ::testing::Test {
-protected:
+  protected:
     CityServiceTest() : m_saved(net::GetEndpoints()) {
         ResetCityRecordCache();
         net::Endpoints endpoints = m_saved;
         endpoints.city1 = U16(down.HostPort());
-        endpoints.city2 = U16(empty.HostPort());
+        endpoints.city2 = U16(busy.HostPort());
         endpoints.city3 = U16(city.HostPort());
         endpoints.cityid = U16(city.HostPort());
         down.Stop();
-        empty.ServeBytes("/cityinfo", "");
+        busy.Handle("/cityinfo", [](const test::SeenRequest&) {
+            return test::Reply{.status = 503, .body = "busy"};
+        });
         city.Handle("/cityinfo", [this](const test::SeenRequest& request) {
             std::lock_guard lock(m_mutex);
             m_ids.push_back(DecodeCityRequest(Bytes(request.body)).value_or("bad request"));
@@ -90,15 +93,15 @@ protected:
 
     test::TestMachine machine;
 
-private:
+  private:
     net::Endpoints m_saved;
     std::mutex m_mutex;
     std::string m_answer;
     std::vector<std::string> m_ids;
 
-protected:
+  protected:
     test::LoopbackServer down;
-    test::LoopbackServer empty;
+    test::LoopbackServer busy;
     test::LoopbackServer city;  // last: its handler uses the members above
 };
 
@@ -107,8 +110,10 @@ TEST_F(CityServiceTest, AsksTheEndpointsInTurnUntilOneAnswers) {
     std::u16string record;
     ASSERT_TRUE(CityRecord(record));
     EXPECT_EQ(record, u"{\"cityid\":\"101\"}");
-    EXPECT_EQ(empty.Count("/cityinfo", "POST"), 1u);
+    EXPECT_EQ(busy.Count("/cityinfo", "POST"), 1u);
     EXPECT_EQ(city.Count("/cityinfo", "POST"), 1u);
+    // An empty body counts as no answer as well.
+    busy.Handle("/cityinfo", [](const test::SeenRequest&) { return test::Reply{.body = ""}; });
     // The request carries the first 16 characters of a fresh partner id,
     // which differs per request while none is stored.
     ASSERT_TRUE(CityRecord(record));
@@ -121,8 +126,8 @@ TEST_F(CityServiceTest, AsksTheEndpointsInTurnUntilOneAnswers) {
 TEST_F(CityServiceTest, ErrorAnswersAndBadChecksumsLeaveTheCityUnknown) {
     std::string spoilt = EncodeCityAnswer(R"({"cityid":"101"})");
     spoilt[7] ^= 1;
-    for (const std::string& answer : {EncodeCityAnswer("2#limit"), EncodeCityAnswer("1#error"), spoilt,
-                                      std::string("tiny")}) {
+    for (const std::string& answer :
+         {EncodeCityAnswer("2#limit"), EncodeCityAnswer("1#error"), spoilt, std::string("tiny")}) {
         Answer(answer);
         std::u16string record = u"before";
         EXPECT_FALSE(CityRecord(record));
@@ -137,7 +142,8 @@ TEST_F(CityServiceTest, ErrorAnswersAndBadChecksumsLeaveTheCityUnknown) {
 }
 
 TEST_F(CityServiceTest, CityIdLookupSendsTheUserAndReadsData) {
-    machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{9B4EEDF7-FC98-4fa0-8440-9D1BC57B5F2F}]
+    machine.Reg(
+        R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{9B4EEDF7-FC98-4fa0-8440-9D1BC57B5F2F}]
 "uid"="0123456789abcdef0123456789abcdef"
 )");
     std::string reply = R"({"code":0,"data":"310100"})";

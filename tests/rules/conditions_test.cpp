@@ -35,7 +35,7 @@ struct ConditionCase {
 };
 
 class ConditionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         machine.Reg(R"([HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\services\Present])");
         const std::string yes = Service(1, "Present");
@@ -50,7 +50,8 @@ protected:
             // Item 6 has an empty value and item 7 names a leaf it does not have.
             R"(<item id="6" name="empty" value="">)" + yes + "</item>" +
             R"(<item id="7" name="dangling" value="9">)" + yes + "</item>" +
-            R"(<item id="9" name="mixed" value="1&amp;2|~3">)" + yes + no + Service(3, "Present") + "</item>" +
+            R"(<item id="9" name="mixed" value="1&amp;2|~3">)" + yes + no + Service(3, "Present") +
+            "</item>" +
             // Dropped at parse time: no name; a leaf of an unknown mode; unbalanced value.
             R"(<item id="10" value="2">)" + no + "</item>" +
             R"(<item id="11" name="x" value="1"><leaf id="1" mode="nosuchmode"/></item>)" +
@@ -61,7 +62,8 @@ protected:
     void Expect(const ConditionCase& c) {
         int32_t failed = -1;
         std::u16string detail = u"untouched";
-        EXPECT_EQ(config.CheckCondition(c.condition, failed, detail), c.result) << '"' << c.condition << '"';
+        EXPECT_EQ(config.CheckCondition(c.condition, failed, detail), c.result)
+            << '"' << c.condition << '"';
         if (c.result == ConditionResult::Fails) {
             EXPECT_EQ(failed, c.failedItem) << c.condition;
             EXPECT_EQ(U8(detail), c.detail) << c.condition;
@@ -170,10 +172,10 @@ TEST(ConditionExample, ItemOfOsVersionAndServiceWithAMissingItem) {
     machine.Reg(R"([HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\services\ZephGuard])");
 
     KInstallConfigMgr config;
-    ASSERT_EQ(config.ParseInstallConfig(WithChecks(
-                  R"(<item id="1" name="example" value="1&amp;~2">)"
-                  R"(<leaf id="1" mode="osversion" versionvalue="19"/>)"
-                  R"(<leaf id="2" mode="service" name="ZephGuard"/></item>)")),
+    ASSERT_EQ(config.ParseInstallConfig(
+                  WithChecks(R"(<item id="1" name="example" value="1&amp;~2">)"
+                             R"(<leaf id="1" mode="osversion" versionvalue="19"/>)"
+                             R"(<leaf id="2" mode="service" name="ZephGuard"/></item>)")),
               ConfigResult::Ok);
     int32_t failed = 0;
     std::u16string detail;
@@ -186,7 +188,7 @@ TEST(ConditionExample, ItemOfOsVersionAndServiceWithAMissingItem) {
 }
 
 class UninstallIntervalTest : public ::testing::Test {
-protected:
+  protected:
     // A DWORD value line for a time `days` ago.
     static std::string TimeValue(int days) {
         const auto time = static_cast<uint32_t>(std::time(nullptr) - days * 86400 - 60);
@@ -205,9 +207,11 @@ TEST_F(UninstallIntervalTest, ComparesDaysSinceTheRecordedUninstall) {
 }
 
 TEST_F(UninstallIntervalTest, TheClassRootPlaceIsReadOnlyWithoutTheSuitesOwn) {
-    machine.Reg("[HKEY_CLASSES_ROOT\\CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\\Implemented Categories\\"
-                "{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}]\n" +
-                TimeValue(1));
+    machine.Reg(
+        "[HKEY_CLASSES_ROOT\\CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\\Implemented "
+        "Categories\\"
+        "{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}]\n" +
+        TimeValue(1));
     EXPECT_EQ(config.CheckUninstallInterval(3), ConditionResult::UninstalledRecentlyClassRoot);
     EXPECT_EQ(config.CheckUninstallInterval(1), ConditionResult::Holds);
     // Once the suite's key has a time, the class-root one is not consulted.

@@ -13,8 +13,8 @@ using platform::OsVersion;
 using platform::ProcessorArchitecture;
 using platform::ProductType;
 
-OsVersion Version(uint32_t major, uint32_t minor, uint32_t build, ProductType type = ProductType::Workstation,
-                  uint32_t platformId = 2) {
+OsVersion Version(uint32_t major, uint32_t minor, uint32_t build,
+                  ProductType type = ProductType::Workstation, uint32_t platformId = 2) {
     OsVersion v;
     v.major = major;
     v.minor = minor;
@@ -66,13 +66,14 @@ TEST(OsKind, VersionCodeSplitsBy64BitAndServicePack) {
         int32_t code;
     };
     const Case cases[] = {
-        {1, false, 0, 1},  {5, true, 0, 5},    {6, false, 2, 27}, {6, false, 3, 28}, {6, true, 2, 7},
-        {6, true, 3, 8},   {7, false, 0, 9},   {7, true, 0, 10},  {8, true, 0, 12},  {9, false, 0, 13},
-        {10, true, 0, 16}, {11, false, 0, 17}, {12, true, 0, 20}, {12, false, 0, 19}, {13, true, 0, 0},
-        {0, false, 0, 0},
+        {1, false, 0, 1},  {5, true, 0, 5},    {6, false, 2, 27}, {6, false, 3, 28},
+        {6, true, 2, 7},   {6, true, 3, 8},    {7, false, 0, 9},  {7, true, 0, 10},
+        {8, true, 0, 12},  {9, false, 0, 13},  {10, true, 0, 16}, {11, false, 0, 17},
+        {12, true, 0, 20}, {12, false, 0, 19}, {13, true, 0, 0},  {0, false, 0, 0},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(OsVersionCodeFromKind(c.kind, c.is64, c.sp), c.code) << c.kind << (c.is64 ? " 64" : " 32");
+        EXPECT_EQ(OsVersionCodeFromKind(c.kind, c.is64, c.sp), c.code)
+            << c.kind << (c.is64 ? " 64" : " 32");
     }
 }
 
@@ -87,13 +88,15 @@ TEST(OsKind, ComesFromTheMachinesFacts) {
         int32_t code;
     };
     const Case cases[] = {
-        {"10 on 64-bit", 10, 0, 19045, ProductType::Workstation, ProcessorArchitecture::Amd64, 0, 12, 20},
+        {"10 on 64-bit", 10, 0, 19045, ProductType::Workstation, ProcessorArchitecture::Amd64, 0,
+         12, 20},
         {"11", 10, 0, 22000, ProductType::Workstation, ProcessorArchitecture::Amd64, 0, 13, 0},
         {"XP SP2", 5, 1, 2600, ProductType::Workstation, ProcessorArchitecture::Intel, 2, 6, 27},
         {"XP SP3", 5, 1, 2600, ProductType::Workstation, ProcessorArchitecture::Intel, 3, 6, 28},
         {"Server 2012", 6, 2, 9200, ProductType::Server, ProcessorArchitecture::Amd64, 0, 0, 0},
         // ARM64 does not count as a 64-bit system here.
-        {"10 on ARM64", 10, 0, 19045, ProductType::Workstation, ProcessorArchitecture::Arm64, 0, 12, 19},
+        {"10 on ARM64", 10, 0, 19045, ProductType::Workstation, ProcessorArchitecture::Arm64, 0, 12,
+         19},
     };
     for (const auto& c : cases) {
         platform::ProfileChanges changes;
@@ -121,7 +124,8 @@ TEST(SystemInformation, TheViewFlagFollowsWow64AndTheNativeMachine) {
     const Case cases[] = {
         {"10 22H2, WOW64", 10, 0, 19045, ProcessorArchitecture::Amd64, true, true, 9999},
         {"10 22H2, native process", 10, 0, 19045, ProcessorArchitecture::Amd64, false, false, 9999},
-        {"10 20H1, native process on x64", 10, 0, 19041, ProcessorArchitecture::Amd64, false, true, 1009},
+        {"10 20H1, native process on x64", 10, 0, 19041, ProcessorArchitecture::Amd64, false, true,
+         1009},
         {"10 1709 on x86", 10, 0, 16299, ProcessorArchitecture::Intel, false, false, 1004},
         {"10 1507", 10, 0, 10240, ProcessorArchitecture::Amd64, true, true, 1000},
         {"8.1", 6, 3, 9600, ProcessorArchitecture::Amd64, true, true, 801},
@@ -142,7 +146,7 @@ TEST(SystemInformation, TheViewFlagFollowsWow64AndTheNativeMachine) {
 }
 
 class ProductsTest : public ::testing::Test {
-protected:
+  protected:
     void Files(const std::u16string& folder, std::initializer_list<const char16_t*> names) {
         for (const char16_t* name : names) {
             machine.File(folder + name);
@@ -164,22 +168,25 @@ TEST_F(ProductsTest, TheSuiteNeedsAllThreeExecutables) {
 }
 
 TEST_F(ProductsTest, The360ProbeWantsItsFilesAndOneOfItsServices) {
-    Files(u"C:\\Program Files (x86)\\360\\360Safe\\", {u"360Safe.exe", u"deepscan\\zhudongfangyu.exe", u"EfiMon.sys"});
+    Files(u"C:\\Program Files (x86)\\360\\360Safe\\",
+          {u"360Safe.exe", u"deepscan\\zhudongfangyu.exe", u"EfiMon.sys"});
     EXPECT_FALSE(Is360Installed());  // files, but no service
     machine.Reg(R"([HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\services\360netmon])");
     EXPECT_TRUE(Is360Installed());  // found in a default folder
 
     // A registered folder is the only candidate.
-    machine.Reg(R"([HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\360安全卫士]
+    machine.Reg(
+        R"([HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\360安全卫士]
 "InstallLocation"="D:\\Tools\\360"
 )",
-                platform::RegView::Wow64_64);
+        platform::RegView::Wow64_64);
     EXPECT_FALSE(Is360Installed());
     Files(u"C:\\Tools\\360\\", {u"360Safe.exe", u"deepscan\\zhudongfangyu.exe", u"EfiMon.sys"});
-    machine.Reg(R"([HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\360安全卫士]
+    machine.Reg(
+        R"([HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall\360安全卫士]
 "InstallLocation"="C:\\Tools\\360"
 )",
-                platform::RegView::Wow64_64);
+        platform::RegView::Wow64_64);
     EXPECT_TRUE(Is360Installed());
 }
 
@@ -195,9 +202,10 @@ TEST_F(ProductsTest, FolderValuesMayNameAFileInTheFolder) {
     Files(u"C:\\Huorong\\Sysdiag\\", {u"bin\\HipsDaemon.exe"});
     EXPECT_TRUE(IsHuorongInstalled());
     const std::u16string json = InstalledProductsJson();
-    EXPECT_EQ(json,
-              u"{\"2345Explorer\":1,\"360safe\":0,\"BaiDuAntivirus\":0,\"BaiDuSafe\":0,\"QQGuanJia\":0,"
-              u"\"RuiXing\":0,\"huorong\":1,\"vkrt\":0,\"zeph\":0}");
+    EXPECT_EQ(
+        json,
+        u"{\"2345Explorer\":1,\"360safe\":0,\"BaiDuAntivirus\":0,\"BaiDuSafe\":0,\"QQGuanJia\":0,"
+        u"\"RuiXing\":0,\"huorong\":1,\"vkrt\":0,\"zeph\":0}");
 }
 
 TEST_F(ProductsTest, OtherProductsOfTheRecord) {
@@ -219,9 +227,10 @@ TEST_F(ProductsTest, OtherProductsOfTheRecord) {
     Files(u"C:\\Baidu\\An\\", {u"BaiduAn.exe", u"BaiduAnTray.exe"});
     Files(u"C:\\Vkrt\\", {u"vkrt.exe", u"vkrtsvc.exe"});
     // Rising also needs its service.
-    EXPECT_EQ(InstalledProductsJson(),
-              u"{\"2345Explorer\":0,\"360safe\":0,\"BaiDuAntivirus\":1,\"BaiDuSafe\":1,\"QQGuanJia\":1,"
-              u"\"RuiXing\":0,\"huorong\":0,\"vkrt\":1,\"zeph\":0}");
+    EXPECT_EQ(
+        InstalledProductsJson(),
+        u"{\"2345Explorer\":0,\"360safe\":0,\"BaiDuAntivirus\":1,\"BaiDuSafe\":1,\"QQGuanJia\":1,"
+        u"\"RuiXing\":0,\"huorong\":0,\"vkrt\":1,\"zeph\":0}");
     machine.Reg(R"([HKEY_LOCAL_MACHINE\SYSTEM\CurrentControlSet\services\rsravmon])");
     EXPECT_NE(InstalledProductsJson().find(u"\"RuiXing\":1"), std::u16string::npos);
 
@@ -235,7 +244,8 @@ TEST_F(ProductsTest, UninstallHistoryAndRebootMarker) {
     EXPECT_EQ(ReadUninstallCount(), 0u);
     EXPECT_EQ(ReadUninstallTime(), 0u);
     // Only under the class-root key: still found.
-    machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}]
+    machine.Reg(
+        R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}]
 "uninstall_count"=dword:00000004
 "uninstall_time"=dword:00001000
 )");

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "base/base64.h"
-#include "base/strings.h"
 #include "base/install_settings.h"
+#include "base/strings.h"
 #include "net/endpoints.h"
 #include "tests/rules/test_keys.h"
 #include "tests/rules/test_machine.h"
@@ -23,7 +23,8 @@ std::string Tryno(const std::string& attributes, const std::string& files = kFil
     return "<tryno " + attributes + ">" + files + "</tryno>";
 }
 
-std::string Document(const std::string& trynos, const std::string& companyAttributes = R"(id="12" version="3")",
+std::string Document(const std::string& trynos,
+                     const std::string& companyAttributes = R"(id="12" version="3")",
                      const std::string& rest = "<check/>") {
     return "<root>" + rest + "<install><company " + companyAttributes + ">" + trynos +
            "</company></install></root>";
@@ -32,7 +33,7 @@ std::string Document(const std::string& trynos, const std::string& companyAttrib
 const std::string kMinimal = Document(Tryno(R"(id="34" version="1")"));
 
 class InstallConfigTest : public ::testing::Test {
-protected:
+  protected:
     test::TestMachine machine;
     KInstallConfigMgr config;
 };
@@ -44,8 +45,8 @@ TEST_F(InstallConfigTest, ReadsEveryPackageAttribute) {
         R"( title="Zeph" waitexit="1" sd="2" ndp="3" downloadtime="600" speedcomponentpop="4")"
         R"( abtestrange="1,50" condition="1&amp;2" zephpack="0" show="5" showpop="6" delaydownload="7")"
         R"( iszephdownloadswitch="8" productcmdtype="1" semtype="9" unknown="ignored"/>)";
-    ASSERT_EQ(config.ParseInstallConfig(Document(
-                  Tryno(R"(id="34" version="5" Interval="3" condition="1|2" softname="泽斐")", file))),
+    ASSERT_EQ(config.ParseInstallConfig(Document(Tryno(
+                  R"(id="34" version="5" Interval="3" condition="1|2" softname="泽斐")", file))),
               ConfigResult::Ok);
     const KTrynoNode* tryno = config.FindTryno(34);
     ASSERT_NE(tryno, nullptr);
@@ -85,9 +86,11 @@ TEST_F(InstallConfigTest, ReadsEveryPackageAttribute) {
 }
 
 TEST_F(InstallConfigTest, IntegersReadLikeAtoiAndZephpackDefaultsToOne) {
-    const std::string second = R"(<dlfile url="u" md5="m" moduletype="exe" path="p" downloadtype="1")"
-                               R"( sd="x12" ndp="12x" show=" -3" zephpack="0"/>)";
-    ASSERT_EQ(config.ParseInstallConfig(Document(Tryno(R"(id="34" version="1")", std::string(kFile) + second))),
+    const std::string second =
+        R"(<dlfile url="u" md5="m" moduletype="exe" path="p" downloadtype="1")"
+        R"( sd="x12" ndp="12x" show=" -3" zephpack="0"/>)";
+    ASSERT_EQ(config.ParseInstallConfig(
+                  Document(Tryno(R"(id="34" version="1")", std::string(kFile) + second))),
               ConfigResult::Ok);
     const KTrynoNode* tryno = config.FindTryno(34);
     ASSERT_EQ(tryno->GetDlFileCount(), 2);
@@ -114,15 +117,17 @@ TEST_F(InstallConfigTest, DropsInvalidTrynos) {
         {"version 0", Tryno(R"(id="7" version="0")"), 7, false},
         {"no version", Tryno(R"(id="7")"), 7, false},
         {"negative interval", Tryno(R"(id="7" version="1" Interval="-1")"), 7, false},
-        {"interval in lower case is another attribute", Tryno(R"(id="7" version="1" interval="-1")"), 7, true},
+        {"interval in lower case is another attribute",
+         Tryno(R"(id="7" version="1" interval="-1")"), 7, true},
         {"negative id", Tryno(R"(id="-7" version="1")"), -7, false},
         {"no files", Tryno(R"(id="7" version="1")", ""), 7, false},
-        {"only files without downloadtype", Tryno(R"(id="7" version="1")", noDownloadType + noDownloadType), 7,
-         false},
+        {"only files without downloadtype",
+         Tryno(R"(id="7" version="1")", noDownloadType + noDownloadType), 7, false},
         {"files of other names", Tryno(R"(id="7" version="1")", "<DLFILE/><file/>"), 7, false},
     };
     for (const auto& c : cases) {
-        ASSERT_EQ(config.ParseInstallConfig(Document(c.tryno + Tryno(R"(id="99" version="1")"))), ConfigResult::Ok)
+        ASSERT_EQ(config.ParseInstallConfig(Document(c.tryno + Tryno(R"(id="99" version="1")"))),
+                  ConfigResult::Ok)
             << c.what;
         EXPECT_EQ(config.FindTryno(c.id) != nullptr, c.kept) << c.what;
         EXPECT_EQ(config.GetCompany()->trynos.size(), c.kept ? 2u : 1u) << c.what;
@@ -130,14 +135,16 @@ TEST_F(InstallConfigTest, DropsInvalidTrynos) {
 }
 
 TEST_F(InstallConfigTest, KeepsOnlyValidPackagesInDocumentOrder) {
-    const std::string files = R"(<dlfile url="1" md5="m" moduletype="exe" path="p" downloadtype="1"/>)"
-                              R"(<dlfile md5="m" moduletype="exe" path="p" downloadtype="1"/>)"
-                              R"(<dlfile url="3" moduletype="exe" path="p" downloadtype="1"/>)"
-                              R"(<dlfile url="4" md5="m" path="p" downloadtype="1"/>)"
-                              R"(<dlfile url="5" md5="m" moduletype="exe" downloadtype="1"/>)"
-                              R"(<dlfile url="6" md5="m" moduletype="exe" path="p" downloadtype=""/>)"
-                              R"(<dlfile url="7" md5="m" moduletype="exe" path="p" downloadtype="1"/>)";
-    ASSERT_EQ(config.ParseInstallConfig(Document(Tryno(R"(id="34" version="1")", files))), ConfigResult::Ok);
+    const std::string files =
+        R"(<dlfile url="1" md5="m" moduletype="exe" path="p" downloadtype="1"/>)"
+        R"(<dlfile md5="m" moduletype="exe" path="p" downloadtype="1"/>)"
+        R"(<dlfile url="3" moduletype="exe" path="p" downloadtype="1"/>)"
+        R"(<dlfile url="4" md5="m" path="p" downloadtype="1"/>)"
+        R"(<dlfile url="5" md5="m" moduletype="exe" downloadtype="1"/>)"
+        R"(<dlfile url="6" md5="m" moduletype="exe" path="p" downloadtype=""/>)"
+        R"(<dlfile url="7" md5="m" moduletype="exe" path="p" downloadtype="1"/>)";
+    ASSERT_EQ(config.ParseInstallConfig(Document(Tryno(R"(id="34" version="1")", files))),
+              ConfigResult::Ok);
     const KTrynoNode* tryno = config.FindTryno(34);
     ASSERT_EQ(tryno->GetDlFileCount(), 2);
     EXPECT_EQ(tryno->GetDlFile(0)->url, "1");
@@ -146,7 +153,8 @@ TEST_F(InstallConfigTest, KeepsOnlyValidPackagesInDocumentOrder) {
 }
 
 TEST_F(InstallConfigTest, TheFirstOfTwoTrynosWithOneIdStays) {
-    ASSERT_EQ(config.ParseInstallConfig(Document(Tryno(R"(id="7" version="0")") + Tryno(R"(id="7" version="2")") +
+    ASSERT_EQ(config.ParseInstallConfig(Document(Tryno(R"(id="7" version="0")") +
+                                                 Tryno(R"(id="7" version="2")") +
                                                  Tryno(R"(id="7" version="3")"))),
               ConfigResult::Ok);
     // An invalid tryno is not stored, so the first valid one wins.
@@ -162,10 +170,12 @@ TEST_F(InstallConfigTest, StructureDecidesTheResult) {
         std::string text;
         ConfigResult result;
     };
-    const std::string company = R"(<company id="12" version="3">)" + Tryno(R"(id="34" version="1")") + "</company>";
+    const std::string company =
+        R"(<company id="12" version="3">)" + Tryno(R"(id="34" version="1")") + "</company>";
     const Case cases[] = {
         {"minimal", kMinimal, ConfigResult::Ok},
-        {"with run and variable sections", "<root><variable/><check/><install>" + company + "</install><run/></root>",
+        {"with run and variable sections",
+         "<root><variable/><check/><install>" + company + "</install><run/></root>",
          ConfigResult::Ok},
         {"document element Root", "<Root><check/><install>" + company + "</install></Root>",
          ConfigResult::BadDocument},
@@ -178,7 +188,8 @@ TEST_F(InstallConfigTest, StructureDecidesTheResult) {
          ConfigResult::BadDocument},
         {"company without version", Document(Tryno(R"(id="34" version="1")"), R"(id="12")"),
          ConfigResult::BadDocument},
-        {"every tryno invalid", Document(Tryno(R"(id="34" version="0")")), ConfigResult::BadDocument},
+        {"every tryno invalid", Document(Tryno(R"(id="34" version="0")")),
+         ConfigResult::BadDocument},
         {"not XML", "root", ConfigResult::BadDocument},
         {"unclosed element", "<root><check/>", ConfigResult::BadDocument},
         {"empty text", "", ConfigResult::BadDocument},
@@ -192,7 +203,8 @@ TEST_F(InstallConfigTest, StructureDecidesTheResult) {
 
 TEST_F(InstallConfigTest, OnlyTheFirstCompanyIsRead) {
     const std::string text = R"(<root><check/><install><company id="1" version="1">)" +
-                             Tryno(R"(id="1" version="1")") + R"(</company><company id="2" version="1">)" +
+                             Tryno(R"(id="1" version="1")") +
+                             R"(</company><company id="2" version="1">)" +
                              Tryno(R"(id="2" version="1")") + "</company></install></root>";
     ASSERT_EQ(config.ParseInstallConfig(text), ConfigResult::Ok);
     EXPECT_EQ(config.GetCompany()->id, 1);
@@ -203,7 +215,8 @@ TEST_F(InstallConfigTest, ReadsTheRunList) {
     const std::string run =
         R"(<run><item path="%TEMP%\a.exe" condition="1" param="#@#C:\Program Files\x.txt#@# -q"/>)"
         R"(<item condition="2"/><item path="%#Dir%\b.exe"/><other path="c.exe"/></run>)";
-    const std::string text = Document(Tryno(R"(id="34" version="1")"), R"(id="12" version="3")", "<check/>" + run);
+    const std::string text =
+        Document(Tryno(R"(id="34" version="1")"), R"(id="12" version="3")", "<check/>" + run);
     ASSERT_EQ(config.ParseInstallConfig(text), ConfigResult::Ok);
     const auto& items = config.GetRunItems();
     ASSERT_EQ(items.size(), 2u);
@@ -226,10 +239,10 @@ TEST(AbTestRange, BucketsInsideTheRangeAreEligible) {
         bool eligible;
     };
     const Case cases[] = {
-        {"20,40", 19, false}, {"20,40", 20, true},     {"20,40", 40, true}, {"20,40", 41, false},
-        {"1,50", 51, false},  {"1,50", 50, true},      {"", 77, true},      {"30", 1, true},
-        {"2a,40", 1, true},   {"20,4b", 1, true},      {" 20,40", 1, true}, {"20,40,60", 41, false},
-        {"20,40,x", 30, true}, {",", 1, true},         {"20,", 1, true},    {"40,20", 30, false},
+        {"20,40", 19, false},  {"20,40", 20, true}, {"20,40", 40, true}, {"20,40", 41, false},
+        {"1,50", 51, false},   {"1,50", 50, true},  {"", 77, true},      {"30", 1, true},
+        {"2a,40", 1, true},    {"20,4b", 1, true},  {" 20,40", 1, true}, {"20,40,60", 41, false},
+        {"20,40,x", 30, true}, {",", 1, true},      {"20,", 1, true},    {"40,20", 30, false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(IsAbTestEligible(c.range, c.bucket), c.eligible) << c.range << " @" << c.bucket;
@@ -241,7 +254,7 @@ TEST(AbTestRange, BucketsInsideTheRangeAreEligible) {
 }
 
 class SignedConfigTest : public InstallConfigTest {
-protected:
+  protected:
     SignedConfigTest() { config.SetPublicKey(test::TestPublicKey()); }
 };
 
@@ -261,8 +274,10 @@ TEST_F(SignedConfigTest, BodyDecodingDecidesBetween101And100) {
         {"signed document", body, ConfigResult::Ok},
         {"plain XML", kMinimal, ConfigResult::EmptyText},
         {"a line break after the Base64", body + "\n", ConfigResult::EmptyText},
-        {"decoded length not a multiple of 128", Base64Encode(std::string(100, 'x')), ConfigResult::EmptyText},
-        {"the first block spoilt", (body[0] == 'A' ? "B" : "A") + body.substr(1), ConfigResult::EmptyText},
+        {"decoded length not a multiple of 128", Base64Encode(std::string(100, 'x')),
+         ConfigResult::EmptyText},
+        {"the first block spoilt", (body[0] == 'A' ? "B" : "A") + body.substr(1),
+         ConfigResult::EmptyText},
         {"a later block spoilt", cutShort, ConfigResult::BadDocument},
         {"signed Root", test::SignForTest("<Root/>"), ConfigResult::BadDocument},
     };
@@ -274,7 +289,7 @@ TEST_F(SignedConfigTest, BodyDecodingDecidesBetween101And100) {
 }
 
 class FetchTest : public SignedConfigTest {
-protected:
+  protected:
     FetchTest() : m_saved(net::GetEndpoints()) {
         net::Endpoints endpoints = m_saved;
         endpoints.config = U16(server.HostPort());
@@ -287,7 +302,7 @@ protected:
 
     test::LoopbackServer server;
 
-private:
+  private:
     net::Endpoints m_saved;
 };
 
@@ -315,8 +330,9 @@ TEST_F(FetchTest, AsksForTheTrynoAndSceneWithTheTime) {
 
 TEST_F(FetchTest, AFailedOrEmptyAnswerIs50) {
     server.ServeBytes("/seminstall/12/35.xml", "");
-    server.Handle("/seminstall/12/36.xml",
-                  [](const test::SeenRequest&) { return test::Reply{.status = 500, .body = "oops"}; });
+    server.Handle("/seminstall/12/36.xml", [](const test::SeenRequest&) {
+        return test::Reply{.status = 500, .body = "oops"};
+    });
     EXPECT_EQ(config.LoadInstallConfig(12, 34), ConfigResult::FetchFailed);  // 404
     EXPECT_EQ(config.LoadInstallConfig(12, 35), ConfigResult::FetchFailed);  // empty body
     EXPECT_EQ(config.LoadInstallConfig(12, 36), ConfigResult::FetchFailed);  // server error

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
-
 #include "base/ascii.h"
 #include "base/format.h"
 #include "base/md5.h"
@@ -21,9 +19,11 @@ using platform::RegKey;
 using platform::RegView;
 
 constexpr const char16_t* kMachineKey =
-    u"CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\\Implemented Categories\\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}";
+    u"CLSID\\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\\Implemented "
+    u"Categories\\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}";
 constexpr const char16_t* kDeviceKey =
-    u"CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}\\Implemented Categories\\{607568DD-B059-434b-B7E7-38EC51998F8E}";
+    u"CLSID\\{79B5BC47-CEA1-4772-B433-7D1B3139F278}\\Implemented "
+    u"Categories\\{607568DD-B059-434b-B7E7-38EC51998F8E}";
 
 std::optional<std::u16string> Stored(const char16_t* key, const char16_t* name) {
     RegKey open;
@@ -35,7 +35,16 @@ std::optional<std::u16string> Stored(const char16_t* key, const char16_t* name) 
 }
 
 bool IsHex32(const std::u16string& id, bool upper) {
-    return std::regex_match(U8(id), std::regex(upper ? "[0-9A-F]{32}" : "[0-9a-f]{32}"));
+    if (id.size() != 32) {
+        return false;
+    }
+    for (const char16_t c : id) {
+        const bool letter = upper ? (c >= u'A' && c <= u'F') : (c >= u'a' && c <= u'f');
+        if (!letter && !(c >= u'0' && c <= u'9')) {
+            return false;
+        }
+    }
+    return true;
 }
 
 TEST(MachineIdentity, FreshIdsAre32LowerCaseDigitsAndDiffer) {
@@ -57,7 +66,8 @@ TEST(MachineIdentity, TheMachineIdIsMadeOnceAndHandedOutInUpperCase) {
     EXPECT_EQ(GetMachineId(), first);
 
     // A stored id is used as it is, and written back on every call.
-    machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}]
+    machine.Reg(
+        R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{A5F7140E-4311-4ef9-AABC-F55941B5EBE5}]
 "idex"="00112233445566778899aabbccddeeff"
 "idno"="7"
 )");
@@ -70,9 +80,11 @@ TEST(MachineIdentity, WithoutAStoredPartnerIdEveryCallMakesAnother) {
     const std::u16string a = GetPartnerMachineId();
     EXPECT_TRUE(IsHex32(a, false));
     EXPECT_NE(GetPartnerMachineId(), a);
-    machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{8AB9CCC4-75EC-438b-B6C0-D8D78882A12D}\Implemented Categories\{6BC04964-67B7-4d50-BB9B-3653A5C305B3}]
+    machine.Reg(
+        R"([HKEY_CLASSES_ROOT\CLSID\{8AB9CCC4-75EC-438b-B6C0-D8D78882A12D}\Implemented Categories\{6BC04964-67B7-4d50-BB9B-3653A5C305B3}]
 "idex"="Partner-Id"
-)", platform::RegView::Wow64_32);
+)",
+        platform::RegView::Wow64_32);
     EXPECT_EQ(GetPartnerMachineId(), u"Partner-Id");
 }
 
@@ -92,7 +104,11 @@ TEST(MachineIdentity, TheDeviceIdHashesTheHardware) {
          "ZephDisk 1TBBOARD420A1B2C3D4E5FHDA Intel PCH"},
         // A disk without a serial number does not identify itself.
         {"no disk serial, no sound",
-         {{"disk_model", "ZephDisk 1TB"}, {"disk_serial", ""}, {"board_serial", "B"}, {"mac", "0a1b2c3d4e5f"}, {"sound", ""}},
+         {{"disk_model", "ZephDisk 1TB"},
+          {"disk_serial", ""},
+          {"board_serial", "B"},
+          {"mac", "0a1b2c3d4e5f"},
+          {"sound", ""}},
          "NOHARDDISKB0A1B2C3D4E5F"},
     };
     for (const auto& c : cases) {
@@ -109,7 +125,8 @@ TEST(MachineIdentity, TheDeviceIdHashesTheHardware) {
 
 TEST(MachineIdentity, AStoredDeviceIdIsReturnedUnchanged) {
     test::TestMachine machine;
-    machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{79B5BC47-CEA1-4772-B433-7D1B3139F278}\Implemented Categories\{607568DD-B059-434b-B7E7-38EC51998F8E}]
+    machine.Reg(
+        R"([HKEY_CLASSES_ROOT\CLSID\{79B5BC47-CEA1-4772-B433-7D1B3139F278}\Implemented Categories\{607568DD-B059-434b-B7E7-38EC51998F8E}]
 "did"="stored-did"
 )");
     EXPECT_EQ(GetDeviceId(), u"stored-did");
@@ -125,8 +142,10 @@ TEST(MachineIdentity, UserRecordKeepsOnlyAUidOf32Characters) {
         UserRecord absent;
         EXPECT_EQ(ReadUserRecord(absent), 0);
         const std::string uid(c.uidLength, 'u');
-        machine.Reg(R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{9B4EEDF7-FC98-4fa0-8440-9D1BC57B5F2F}]
-"uid"=")" + uid + R"("
+        machine.Reg(
+            R"([HKEY_CLASSES_ROOT\CLSID\{9B7A98EC-7EF9-468c-ACC8-37C793DBD7E0}\Implemented Categories\{9B4EEDF7-FC98-4fa0-8440-9D1BC57B5F2F}]
+"uid"=")" + uid +
+            R"("
 "time"=dword:ffffffff
 "desc"="vip"
 "user_type"=dword:00000002

@@ -23,14 +23,16 @@ constexpr const char* kList = R"(<ROOT>
 </ROOT>)";
 
 class PartnerOfferTest : public ::testing::Test {
-protected:
+  protected:
     test::TestMachine machine;
     KPartnerOfferList list;
 };
 
 TEST_F(PartnerOfferTest, ReadsOffersAndConditionsFirstEntryFirst) {
     // The list travels signed like the configuration.
-    ASSERT_EQ(list.ParsePartnerOfferList(DecodeConfigBody(test::SignForTest(kList), test::TestPublicKey())), 1);
+    ASSERT_EQ(list.ParsePartnerOfferList(
+                  DecodeConfigBody(test::SignForTest(kList), test::TestPublicKey())),
+              1);
     std::u16string url, md5;
     int32_t condition = -1;
     ASSERT_TRUE(list.FindPartnerOffer("12_34", url, md5, condition));

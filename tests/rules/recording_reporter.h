@@ -18,7 +18,7 @@ struct SentReport {
 };
 
 class RecordingReporter : public IRuleReporter {
-public:
+  public:
     RecordingReporter() { SetRuleReporter(this); }
     ~RecordingReporter() override { SetRuleReporter(nullptr); }
 
@@ -31,7 +31,8 @@ public:
     void ReportVirtualMachineCheck(int32_t detectorAnswer, int32_t switchValue) override {
         reports.push_back({3, detectorAnswer, switchValue, {}});
     }
-    void ReportCityCheck(int32_t cityId, int32_t answer, const std::u16string& cityRecord) override {
+    void ReportCityCheck(int32_t cityId, int32_t answer,
+                         const std::u16string& cityRecord) override {
         reports.push_back({4, cityId, answer, cityRecord});
     }
 

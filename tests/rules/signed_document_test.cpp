@@ -21,7 +21,8 @@ using test::TestPublicKey;
 // One block made by the raw private-key operation on a frame we build
 // ourselves, to see what the decoder accepts.
 std::vector<uint8_t> RawBlock(const std::vector<uint8_t>& frame) {
-    EVP_PKEY_CTX* ctx = EVP_PKEY_CTX_new(static_cast<EVP_PKEY*>(TestPrivateKey().Native()), nullptr);
+    EVP_PKEY_CTX* ctx =
+        EVP_PKEY_CTX_new(static_cast<EVP_PKEY*>(TestPrivateKey().Native()), nullptr);
     EXPECT_NE(ctx, nullptr);
     EXPECT_EQ(EVP_PKEY_sign_init(ctx), 1);
     EXPECT_EQ(EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING), 1);
@@ -33,7 +34,8 @@ std::vector<uint8_t> RawBlock(const std::vector<uint8_t>& frame) {
 }
 
 // 00 01, `ffRun` bytes of 0xFF, 00, data: 128 bytes when the sizes add up.
-std::vector<uint8_t> Frame(uint8_t lead0, uint8_t lead1, size_t ffRun, bool separator, std::string_view data) {
+std::vector<uint8_t> Frame(uint8_t lead0, uint8_t lead1, size_t ffRun, bool separator,
+                           std::string_view data) {
     std::vector<uint8_t> frame = {lead0, lead1};
     frame.insert(frame.end(), ffRun, 0xFF);
     if (separator) {
@@ -85,7 +87,8 @@ TEST(SignedDocument, UnframesOnlyTypeOneBlocksWithEightPadBytes) {
     };
     for (const auto& c : cases) {
         ASSERT_EQ(c.frame.size(), 128u) << c.what;
-        const DecodedDocument decoded = DecodeSignedDocument(Body({RawBlock(c.frame)}), TestPublicKey());
+        const DecodedDocument decoded =
+            DecodeSignedDocument(Body({RawBlock(c.frame)}), TestPublicKey());
         EXPECT_EQ(decoded.status == DecodeStatus::Ok, c.opens) << c.what;
         if (!c.opens) {
             EXPECT_EQ(decoded.status, DecodeStatus::BadBlock) << c.what;
@@ -98,14 +101,15 @@ TEST(SignedDocument, KeepsTheTextBeforeAFailingBlock) {
     const auto good1 = RawBlock(Frame(0x00, 0x01, 122, true, "<ro"));
     const auto good2 = RawBlock(Frame(0x00, 0x01, 122, true, "ot>"));
     const auto bad = RawBlock(Frame(0x00, 0x02, 122, true, "xyz"));
-    const DecodedDocument decoded = DecodeSignedDocument(Body({good1, good2, bad, good1}), TestPublicKey());
+    const DecodedDocument decoded =
+        DecodeSignedDocument(Body({good1, good2, bad, good1}), TestPublicKey());
     EXPECT_EQ(decoded.status, DecodeStatus::BadBlock);
     EXPECT_EQ(decoded.failedBlock, 2u);
     EXPECT_EQ(decoded.text, "<root>");
 }
 
 TEST(SignedDocument, EndsTheTextAtItsFirstNulByte) {
-    const auto block = RawBlock(Frame(0x00, 0x01, 115, true, std::string("<a/>\0tail", 9)));
+    const auto block = RawBlock(Frame(0x00, 0x01, 116, true, std::string("<a/>\0tail", 9)));
     EXPECT_EQ(DecodeConfigBody(Body({block}), TestPublicKey()), "<a/>");
 }
 
@@ -123,8 +127,10 @@ TEST(SignedDocument, RefusesBodiesThatAreNotBlocksUnderTheKey) {
         {"a trailing line break", signed_ + "\n", DecodeStatus::BadBase64},
         {"a trailing CR LF", signed_ + "\r\n", DecodeStatus::BadBase64},
         {"empty", "", DecodeStatus::BadBase64},
-        {"not a multiple of 128 bytes", Base64Encode(std::string(129, 'x')), DecodeStatus::BadLength},
-        {"another key's block", *EncodeSignedDocument("<root/>", *otherKey), DecodeStatus::BadBlock},
+        {"not a multiple of 128 bytes", Base64Encode(std::string(129, 'x')),
+         DecodeStatus::BadLength},
+        {"another key's block", *EncodeSignedDocument("<root/>", *otherKey),
+         DecodeStatus::BadBlock},
     };
     for (const auto& c : cases) {
         const DecodedDocument decoded = DecodeSignedDocument(c.body, TestPublicKey());

@@ -18,8 +18,11 @@ TestMachine::TestMachine(const platform::ProfileChanges& changes, const Hardware
         }
     }
     if (!hardware.empty()) {
+        // The profile's system.ini ends with its [hardware] section.
+        const bool hasSection =
+            ReadFile(m_root + "/system.ini").find("[hardware]") != std::string::npos;
         std::ofstream ini(m_root + "/system.ini", std::ios::app);
-        ini << "\n[hardware]\n";
+        ini << (hasSection ? "" : "\n[hardware]\n");
         for (const auto& [key, value] : hardware) {
             ini << key << "=" << value << "\n";
         }
@@ -31,7 +34,9 @@ TestMachine::TestMachine(const platform::ProfileChanges& changes, const Hardware
     platform::SetCurrentProfile(std::move(profile));
 }
 
-TestMachine::~TestMachine() { platform::SetCurrentProfile(m_previous); }
+TestMachine::~TestMachine() {
+    platform::SetCurrentProfile(m_previous);
+}
 
 void TestMachine::Reg(std::string_view text, platform::RegView view) {
     std::string error;

@@ -15,10 +15,11 @@
 namespace zeph::test {
 
 class TestMachine {
-public:
+  public:
     using Hardware = std::vector<std::pair<std::string, std::string>>;
 
-    explicit TestMachine(const platform::ProfileChanges& changes = {}, const Hardware& hardware = {});
+    explicit TestMachine(const platform::ProfileChanges& changes = {},
+                         const Hardware& hardware = {});
     ~TestMachine();
     TestMachine(const TestMachine&) = delete;
     TestMachine& operator=(const TestMachine&) = delete;
@@ -32,7 +33,7 @@ public:
 
     const std::string& Root() const { return m_root; }
 
-private:
+  private:
     TempDir m_dir;
     std::string m_root;
     std::shared_ptr<platform::Profile> m_previous;

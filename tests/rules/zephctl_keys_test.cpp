@@ -13,23 +13,23 @@
 namespace zeph {
 namespace {
 
-struct Run {
+struct ToolRun {
     int exitCode = -1;
     std::string out;
     std::string err;
 };
 
 class ZephctlKeysTest : public ::testing::Test {
-protected:
+  protected:
     // Runs zephctl with a shell-quoted argument text.
-    Run Zephctl(const std::string& arguments, const std::string& input = "") {
+    ToolRun Zephctl(const std::string& arguments, const std::string& input = "") {
         const std::string in = dir.Write("stdin", input).string();
         const std::string out = (dir.Path() / "stdout").string();
         const std::string err = (dir.Path() / "stderr").string();
-        const std::string command =
-            std::string("'") + ZEPHCTL_PATH + "' " + arguments + " <'" + in + "' >'" + out + "' 2>'" + err + "'";
+        const std::string command = std::string("'") + ZEPHCTL_PATH + "' " + arguments + " <'" +
+                                    in + "' >'" + out + "' 2>'" + err + "'";
         const int status = std::system(command.c_str());
-        Run run;
+        ToolRun run;
         run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         run.out = test::ReadFile(out);
         run.err = test::ReadFile(err);
@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(ZephctlKeysTest, KeygenWritesAPairAndKeepsThePrivateHalfPrivate) {
-    const Run run = Zephctl("keygen --out '" + Path("keys") + "'");
+    const ToolRun run = Zephctl("keygen --out '" + Path("keys") + "'");
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const auto privateKey = RsaKey::FromPemFile(Path("keys/private.pem"));
     const auto publicKey = RsaKey::FromPemFile(Path("keys/public.pem"));
@@ -56,36 +56,39 @@ TEST_F(ZephctlKeysTest, KeygenWritesAPairAndKeepsThePrivateHalfPrivate) {
               std::filesystem::perms::none);
 
     // An existing pair is never replaced by accident.
-    const Run again = Zephctl("keygen --out '" + Path("keys") + "'");
+    const ToolRun again = Zephctl("keygen --out '" + Path("keys") + "'");
     EXPECT_EQ(again.exitCode, 1);
     EXPECT_NE(again.err.find("already exist"), std::string::npos) << again.err;
-    EXPECT_EQ(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(), privateKey->PrivatePem());
+    EXPECT_EQ(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(),
+              privateKey->PrivatePem());
     EXPECT_EQ(Zephctl("keygen --out '" + Path("keys") + "' --force").exitCode, 0);
-    EXPECT_NE(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(), privateKey->PrivatePem());
+    EXPECT_NE(RsaKey::FromPemFile(Path("keys/private.pem"))->PrivatePem(),
+              privateKey->PrivatePem());
 }
 
 TEST_F(ZephctlKeysTest, EncodeAndDecodeRoundTripThroughFilesAndPipes) {
     ASSERT_EQ(Zephctl("keygen --out '" + Path("keys") + "'").exitCode, 0);
-    std::string document = "<root><check/><install><company id=\"1\" version=\"1\"/></install></root>\n";
+    std::string document =
+        "<root><check/><install><company id=\"1\" version=\"1\"/></install></root>\n";
     for (int i = 0; i < 20; ++i) {
         document += "<!-- 泽斐 padding so that the text spans several blocks -->\n";
     }
     dir.Write("doc.xml", document);
 
-    const Run encoded = Zephctl("encode --key '" + Path("keys/private.pem") + "' '" + Path("doc.xml") +
-                                "' --out '" + Path("doc.dat") + "'");
+    const ToolRun encoded = Zephctl("encode --key '" + Path("keys/private.pem") + "' '" +
+                                    Path("doc.xml") + "' --out '" + Path("doc.dat") + "'");
     ASSERT_EQ(encoded.exitCode, 0) << encoded.err;
     const std::string body = test::ReadFile(Path("doc.dat"));
     EXPECT_EQ(body.find_first_of("\r\n"), std::string::npos);
     EXPECT_EQ(Base64Decode(body).size() % 128, 0u);
     EXPECT_EQ(DecodeConfigBody(body, *RsaKey::FromPemFile(Path("keys/public.pem"))), document);
 
-    const Run decoded = Zephctl("decode --key '" + Path("keys/public.pem") + "'", body);
+    const ToolRun decoded = Zephctl("decode --key '" + Path("keys/public.pem") + "'", body);
     ASSERT_EQ(decoded.exitCode, 0) << decoded.err;
     EXPECT_EQ(decoded.out, document);
 
     // Standard input to standard output works for encode too.
-    const Run piped = Zephctl("encode --key '" + Path("keys/private.pem") + "' -", document);
+    const ToolRun piped = Zephctl("encode --key '" + Path("keys/private.pem") + "' -", document);
     ASSERT_EQ(piped.exitCode, 0) << piped.err;
     EXPECT_EQ(Zephctl("decode --key '" + Path("keys/private.pem") + "'", piped.out).out, document);
 }
@@ -94,7 +97,8 @@ TEST_F(ZephctlKeysTest, DecodeNamesWhyTheInstallerWouldRefuseABody) {
     ASSERT_EQ(Zephctl("keygen --out '" + Path("keys") + "'").exitCode, 0);
     ASSERT_EQ(Zephctl("keygen --out '" + Path("other") + "'").exitCode, 0);
     const std::string key = " --key '" + Path("keys/public.pem") + "'";
-    const std::string body = Zephctl("encode --key '" + Path("keys/private.pem") + "'", std::string(300, 'x')).out;
+    const std::string body =
+        Zephctl("encode --key '" + Path("keys/private.pem") + "'", std::string(300, 'x')).out;
     const std::string otherBody =
         Zephctl("encode --key '" + Path("other/private.pem") + "'", std::string(300, 'x')).out;
     struct Case {
@@ -109,7 +113,7 @@ TEST_F(ZephctlKeysTest, DecodeNamesWhyTheInstallerWouldRefuseABody) {
         {"another key", otherBody, "block 1 does not open"},
     };
     for (const auto& c : cases) {
-        const Run run = Zephctl("decode" + key, c.input);
+        const ToolRun run = Zephctl("decode" + key, c.input);
         EXPECT_EQ(run.exitCode, 1) << c.what;
         EXPECT_EQ(run.out, "") << c.what;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.what << ": " << run.err;
@@ -131,19 +135,21 @@ TEST_F(ZephctlKeysTest, RefusesWhatCannotWork) {
         {"encode --key '" + Path("keys/private.pem") + "'", std::string("a\0b", 3), "NUL"},
         {"encode --key '" + Path("keys/private.pem") + "' --bogus", "x", "unknown option"},
         {"encode --key '" + Path("keys/private.pem") + "' a b", "x", "unexpected argument"},
-        {"decode --key '" + Path("keys/public.pem") + "' '" + Path("missing.dat") + "'", "", "cannot read"},
+        {"decode --key '" + Path("keys/public.pem") + "' '" + Path("missing.dat") + "'", "",
+         "cannot read"},
         {"keygen", "", "--out"},
         {"keygen --out '" + Path("k2") + "' --bits 12", "", "--bits"},
     };
     for (const auto& c : cases) {
-        const Run run = Zephctl(c.arguments, c.input);
+        const ToolRun run = Zephctl(c.arguments, c.input);
         EXPECT_EQ(run.exitCode, 1) << c.arguments;
         EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.arguments << ": " << run.err;
     }
     for (const char* command : {"keygen", "encode", "decode"}) {
-        const Run help = Zephctl(std::string(command) + " --help");
+        const ToolRun help = Zephctl(std::string(command) + " --help");
         EXPECT_EQ(help.exitCode, 0) << command;
-        EXPECT_NE(help.out.find(std::string("usage: zephctl ") + command), std::string::npos) << command;
+        EXPECT_NE(help.out.find(std::string("usage: zephctl ") + command), std::string::npos)
+            << command;
     }
 }
 
