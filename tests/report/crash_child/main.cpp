@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
     }
     if (mode == "segv") {
         // Not null: the sanitizers would stop a null store before it faults.
-        volatile int* nowhere = reinterpret_cast<volatile int*>(uintptr_t{16});
+        volatile uintptr_t address = 16;
+        volatile int* nowhere = reinterpret_cast<volatile int*>(address);
         *nowhere = 1;
     } else if (mode == "abort") {
         std::abort();
