@@ -8,6 +8,7 @@
 #include <stdlib.h>
 #include <tinyxml2.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,8 @@ struct Fixture {
     Fixture() {
         char pattern[] = "/tmp/zeph-bench-XXXXXX";
         if (mkdtemp(pattern) != nullptr) {
-            zeph::platform::SetCurrentProfile(
-                zeph::platform::Profile::Open(std::string(pattern) + "/prefix"));
+            folder = pattern;
+            zeph::platform::SetCurrentProfile(zeph::platform::Profile::Open(folder + "/prefix"));
         }
         zeph::net::SetEndpoints(zeph::net::Endpoints{});
         key = zeph::RsaKey::Generate(1024).value();
@@ -67,6 +68,13 @@ struct Fixture {
         body = zeph::EncodeSignedDocument(text, key).value();
     }
 
+    ~Fixture() {
+        zeph::platform::SetCurrentProfile(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+
+    std::string folder;
     zeph::RsaKey key;
     zeph::RsaKey publicKey;
     std::string text;

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "net/endpoints.h"
@@ -13,8 +14,18 @@
 
 namespace zeph::fuzz {
 
+// Removes the temporary profile when the process ends.
+struct FuzzProfile {
+    std::string folder;
+    ~FuzzProfile() {
+        platform::SetCurrentProfile(nullptr);
+        std::error_code ec;
+        std::filesystem::remove_all(folder, ec);
+    }
+};
+
 inline void SetUpRulesFuzzing() {
-    static const bool done = [] {
+    static const FuzzProfile profile = [] {
         char pattern[] = "/tmp/zeph-fuzz-XXXXXX";
         if (mkdtemp(pattern) == nullptr) {
             std::perror("mkdtemp");
@@ -22,9 +33,9 @@ inline void SetUpRulesFuzzing() {
         }
         platform::SetCurrentProfile(platform::Profile::Open(std::string(pattern) + "/prefix"));
         net::SetEndpoints(net::Endpoints{});
-        return true;
+        return FuzzProfile{pattern};
     }();
-    (void)done;
+    (void)profile;
 }
 
 }  // namespace zeph::fuzz

@@ -10,7 +10,7 @@ namespace zeph::platform {
 namespace {
 
 int64_t ClockMs(clockid_t clock) {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(clock, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
@@ -40,29 +40,33 @@ uint64_t GetTickCount64() {
     return now > origin ? static_cast<uint64_t>(now - origin) : 0;
 }
 
-uint32_t GetTickCount() { return static_cast<uint32_t>(GetTickCount64()); }
+uint32_t GetTickCount() {
+    return static_cast<uint32_t>(GetTickCount64());
+}
 
 SystemTime GetLocalTime() {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
-    tm local {};
+    tm local{};
     ::localtime_r(&ts.tv_sec, &local);
     return FromTm(local, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
 SystemTime GetSystemTime() {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
-    tm utc {};
+    tm utc{};
     ::gmtime_r(&ts.tv_sec, &utc);
     return FromTm(utc, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
-int64_t UnixTime() { return static_cast<int64_t>(::time(nullptr)); }
+int64_t UnixTime() {
+    return static_cast<int64_t>(::time(nullptr));
+}
 
 void Sleep(uint32_t milliseconds) {
-    timespec ts {static_cast<time_t>(milliseconds / 1000),
-                 static_cast<long>(milliseconds % 1000) * 1000000};
+    timespec ts{static_cast<time_t>(milliseconds / 1000),
+                static_cast<long>(milliseconds % 1000) * 1000000};
     while (::nanosleep(&ts, &ts) != 0 && errno == EINTR) {
     }
 }

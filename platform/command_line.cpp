@@ -8,7 +8,9 @@
 namespace zeph::platform {
 namespace {
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
 
 }  // namespace
 
@@ -127,7 +129,8 @@ std::u16string GetCommandLine(int argc, const char* const* argv) {
     if (const char* passed = std::getenv("ZEPH_COMMAND_LINE"); passed && *passed) {
         const std::u16string line = Utf8ToUtf16(passed);
         std::vector<std::u16string> split = SplitCommandLine(line);
-        if (!split.empty() && std::equal(split.begin() + 1, split.end(), given.begin(), given.end())) {
+        if (!split.empty() &&
+            std::equal(split.begin() + 1, split.end(), given.begin(), given.end())) {
             return line;
         }
     }

@@ -74,8 +74,9 @@ const char* BusTypeWord(BusType bus) {
 }
 
 DriveType GetDriveType(std::u16string_view root) {
-    const bool isRoot = (root.size() == 2 || (root.size() == 3 && (root[2] == u'\\' || root[2] == u'/'))) &&
-                        root[1] == u':';
+    const bool isRoot =
+        (root.size() == 2 || (root.size() == 3 && (root[2] == u'\\' || root[2] == u'/'))) &&
+        root[1] == u':';
     if (!isRoot) {
         return DriveType::NoRootDir;
     }

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,7 +82,8 @@ bool RegisterSharing(int fd, Wants wants, FileShare share) {
     }
     if ((wants.read && OthersHold(fd, kDenyRead)) || (wants.write && OthersHold(fd, kDenyWrite)) ||
         (wants.del && OthersHold(fd, kDenyDelete)) || (!shareRead && OthersHold(fd, kHasRead)) ||
-        (!shareWrite && OthersHold(fd, kHasWrite)) || (!shareDelete && OthersHold(fd, kHasDelete))) {
+        (!shareWrite && OthersHold(fd, kHasWrite)) ||
+        (!shareDelete && OthersHold(fd, kHasDelete))) {
         return false;
     }
     return true;
@@ -95,7 +97,8 @@ bool DeletionRefused(const std::string& host) {
         return false;
     }
     struct stat st {};
-    const bool refused = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && OthersHold(fd, kDenyDelete);
+    const bool refused =
+        ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && OthersHold(fd, kDenyDelete);
     ::close(fd);
     return refused;
 }
@@ -106,7 +109,8 @@ bool ParentExists(const std::string& host) {
         return true;
     }
     struct stat st {};
-    return ::stat(slash == 0 ? "/" : host.substr(0, slash).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    return ::stat(slash == 0 ? "/" : host.substr(0, slash).c_str(), &st) == 0 &&
+           S_ISDIR(st.st_mode);
 }
 
 // The error of a failed call on `host`: Windows tells a missing file from a
@@ -137,7 +141,9 @@ WinError HostOf(std::u16string_view path, std::string& host) {
     return WinError::Success;
 }
 
-bool IsReadOnlyMode(mode_t mode) { return (mode & 0222) == 0; }
+bool IsReadOnlyMode(mode_t mode) {
+    return (mode & 0222) == 0;
+}
 
 std::u16string NtForm(std::u16string_view path) {
     const auto parsed = ParseWinPath(path);
@@ -151,14 +157,15 @@ std::u16string StripNtPrefix(std::u16string_view path) {
     return std::u16string(path);
 }
 
-constexpr std::u16string_view kSessionManager = u"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+constexpr std::u16string_view kSessionManager =
+    u"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 constexpr std::u16string_view kPendingValue = u"PendingFileRenameOperations";
 
 // The value's strings, empty ones included (an empty target means delete).
 std::vector<std::u16string> PendingTokens() {
     RegKey key;
-    if (RegKey::Open(Hive::LocalMachine, kSessionManager, RegAccess::Read, RegView::Wow64_64, key) !=
-        WinError::Success) {
+    if (RegKey::Open(Hive::LocalMachine, kSessionManager, RegAccess::Read, RegView::Wow64_64,
+                     key) != WinError::Success) {
         return {};
     }
     const auto data = key.ReadBinary(kPendingValue);
@@ -201,7 +208,8 @@ std::vector<PendingRename> TokensToOperations(const std::vector<std::u16string>&
 
 WinError RecordPending(std::u16string_view from, std::u16string_view to, bool replace) {
     RegKey key;
-    if (const WinError e = RegKey::Create(Hive::LocalMachine, kSessionManager, RegView::Wow64_64, key);
+    if (const WinError e =
+            RegKey::Create(Hive::LocalMachine, kSessionManager, RegView::Wow64_64, key);
         e != WinError::Success) {
         return e;
     }
@@ -210,7 +218,8 @@ WinError RecordPending(std::u16string_view from, std::u16string_view to, bool re
     std::vector<std::u16string> pairs;
     for (const auto& op : TokensToOperations(tokens)) {
         pairs.push_back(NtForm(op.from));
-        pairs.push_back(op.to.empty() ? std::u16string() : (op.replace ? u"!" : u"") + NtForm(op.to));
+        pairs.push_back(op.to.empty() ? std::u16string()
+                                      : (op.replace ? u"!" : u"") + NtForm(op.to));
     }
     pairs.push_back(NtForm(from));
     pairs.push_back(to.empty() ? std::u16string() : (replace ? u"!" : u"") + NtForm(to));
@@ -478,8 +487,8 @@ WinError MoveFile(std::u16string_view from, std::u16string_view to, MoveFlags fl
 
 WinError CopyFile(std::u16string_view from, std::u16string_view to, CopyMode mode) {
     File source;
-    if (const WinError e = File::Open(from, FileAccess::Read, FileShare::Read, Disposition::OpenExisting,
-                                      source);
+    if (const WinError e =
+            File::Open(from, FileAccess::Read, FileShare::Read, Disposition::OpenExisting, source);
         e != WinError::Success) {
         return e;
     }
@@ -512,7 +521,9 @@ WinError CopyFile(std::u16string_view from, std::u16string_view to, CopyMode mod
     return WinError::Success;
 }
 
-std::vector<PendingRename> GetPendingRenames() { return TokensToOperations(PendingTokens()); }
+std::vector<PendingRename> GetPendingRenames() {
+    return TokensToOperations(PendingTokens());
+}
 
 std::vector<RenameOutcome> CarryOutPendingRenames() {
     std::vector<RenameOutcome> outcomes;
@@ -530,8 +541,8 @@ std::vector<RenameOutcome> CarryOutPendingRenames() {
                 }
             }
         } else {
-            outcome.result = MoveFile(op.from, op.to,
-                                      op.replace ? MoveFlags::ReplaceExisting : MoveFlags::None);
+            outcome.result =
+                MoveFile(op.from, op.to, op.replace ? MoveFlags::ReplaceExisting : MoveFlags::None);
         }
         outcomes.push_back(std::move(outcome));
     }
@@ -543,7 +554,9 @@ std::vector<RenameOutcome> CarryOutPendingRenames() {
     return outcomes;
 }
 
-File::~File() { Close(); }
+File::~File() {
+    Close();
+}
 
 File::File(File&& other) noexcept : m_fd(other.m_fd), m_existed(other.m_existed) {
     other.m_fd = -1;
@@ -703,7 +716,7 @@ WinError File::Seek(int64_t offset, SeekOrigin origin, uint64_t* position) {
     if (m_fd < 0) {
         return WinError::InvalidHandle;
     }
-    const int whence = origin == SeekOrigin::Begin ? SEEK_SET
+    const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
                        : origin == SeekOrigin::Current ? SEEK_CUR
                                                        : SEEK_END;
     const off_t result = ::lseek(m_fd, offset, whence);
@@ -762,6 +775,67 @@ WinError ReadWholeFile(std::u16string_view path, std::string& bytes) {
         }
         bytes.append(buffer, got);
     }
+}
+
+MappedFile::~MappedFile() {
+    Close();
+}
+
+MappedFile::MappedFile(MappedFile&& other) noexcept
+    : m_data(other.m_data), m_size(other.m_size), m_open(other.m_open) {
+    other.m_data = nullptr;
+    other.m_size = 0;
+    other.m_open = false;
+}
+
+MappedFile& MappedFile::operator=(MappedFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_data = other.m_data;
+        m_size = other.m_size;
+        m_open = other.m_open;
+        other.m_data = nullptr;
+        other.m_size = 0;
+        other.m_open = false;
+    }
+    return *this;
+}
+
+void MappedFile::Close() {
+    if (m_data) {
+        ::munmap(m_data, static_cast<size_t>(m_size));
+    }
+    m_data = nullptr;
+    m_size = 0;
+    m_open = false;
+}
+
+WinError MappedFile::Open(std::u16string_view path, MappedFile& out) {
+    out.Close();
+    File file;
+    if (const WinError e =
+            File::Open(path, FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file);
+        e != WinError::Success) {
+        return e;
+    }
+    uint64_t size = 0;
+    if (const WinError e = file.Size(size); e != WinError::Success) {
+        return e;
+    }
+    out.m_open = true;
+    if (size == 0) {
+        return WinError::Success;
+    }
+    // The mapping outlives the handle, as a view outlives a closed file handle.
+    void* data =
+        ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_PRIVATE, file.NativeHandle(), 0);
+    if (data == MAP_FAILED) {
+        out.m_open = false;
+        return WinErrorFromErrno(errno);
+    }
+    out.m_data = data;
+    out.m_size = size;
+    return WinError::Success;
 }
 
 }  // namespace zeph::platform

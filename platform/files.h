@@ -128,7 +128,7 @@ enum class SeekOrigin : uint8_t { Begin, Current, End };
 // comes before CreateAlways truncates anything. "\\.\pipe\name" connects to
 // a named pipe.
 class File {
-public:
+  public:
     File() = default;
     ~File();
     File(File&& other) noexcept;
@@ -154,12 +154,37 @@ public:
     WinError Flush();
     int NativeHandle() const { return m_fd; }
 
-private:
+  private:
     int m_fd = -1;
     bool m_existed = false;
 };
 
 // The whole content of a file (small files: profile and settings files).
 WinError ReadWholeFile(std::u16string_view path, std::string& bytes);
+
+// A file mapped read-only as a whole (CreateFile with read sharing, then a
+// read-only file mapping), so that large files are read in place without a
+// copy. The view stays valid while the object lives and, as on Windows,
+// keeps the file shared for reading only until then.
+class MappedFile {
+  public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(MappedFile&& other) noexcept;
+    MappedFile& operator=(MappedFile&& other) noexcept;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    static WinError Open(std::u16string_view path, MappedFile& out);
+    bool IsOpen() const { return m_data != nullptr || m_open; }
+    void Close();
+    const uint8_t* Data() const { return static_cast<const uint8_t*>(m_data); }
+    uint64_t Size() const { return m_size; }
+
+  private:
+    void* m_data = nullptr;
+    uint64_t m_size = 0;
+    bool m_open = false;  // an empty file has no view but is open
+};
 
 }  // namespace zeph::platform

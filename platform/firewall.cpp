@@ -77,7 +77,9 @@ bool SamePath(std::u16string_view a, std::u16string_view b) {
     return AsciiEqualsIgnoreCase(Normal(a), Normal(b));
 }
 
-std::string FilePath() { return CurrentProfile()->FilePath("firewall.ini"); }
+std::string FilePath() {
+    return CurrentProfile()->FilePath("firewall.ini");
+}
 
 }  // namespace
 

@@ -186,7 +186,7 @@ std::vector<NetworkAdapter> NetworkAdapters() {
             auto* request = reinterpret_cast<ethtool_perm_addr*>(buffer);
             request->cmd = ETHTOOL_GPERMADDR;
             request->size = 32;
-            ifreq ifr {};
+            ifreq ifr{};
             std::strncpy(ifr.ifr_name, name.c_str(), IFNAMSIZ - 1);
             ifr.ifr_data = reinterpret_cast<char*>(buffer);
             if (::ioctl(fd, SIOCETHTOOL, &ifr) == 0 && request->size == 6) {

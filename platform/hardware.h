@@ -19,7 +19,7 @@ struct CpuidRegisters {
 std::optional<CpuidRegisters> CpuidLeaf1();
 
 struct DiskIdentity {
-    std::string model;   // trailing blanks removed
+    std::string model;  // trailing blanks removed
     std::string serial;
 };
 // Physical disks in name order (sda, sdb, nvme0n1 ...), without loop, RAM

@@ -21,7 +21,7 @@ int MakeHostDirs(const std::string& path, unsigned mode = 0755);
 // An exclusive flock on a lock file, held for the object's lifetime. The
 // lock goes away with the process, so a crash never leaves it taken.
 class HostFileLock {
-public:
+  public:
     explicit HostFileLock(const std::string& lockPath);
     ~HostFileLock();
     HostFileLock(const HostFileLock&) = delete;
@@ -29,7 +29,7 @@ public:
     // 0, or the errno that kept the lock file from opening or locking.
     int Error() const { return m_error; }
 
-private:
+  private:
     int m_fd = -1;
     int m_error = 0;
 };

@@ -32,7 +32,7 @@ uint16_t Checksum(const uint8_t* data, size_t size) {
 }
 
 int64_t NowMs() {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
@@ -41,14 +41,15 @@ int64_t NowMs() {
 
 PingResult Ping(std::string_view host, uint32_t timeoutMs, std::string_view payload) {
     PingResult result;
-    addrinfo hints {};
+    addrinfo hints{};
     hints.ai_family = AF_INET;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(std::string(host).c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+    if (::getaddrinfo(std::string(host).c_str(), nullptr, &hints, &found) != 0 ||
+        found == nullptr) {
         result.status = PingStatus::ResolveFailed;
         return result;
     }
-    sockaddr_in target {};
+    sockaddr_in target{};
     std::memcpy(&target, found->ai_addr, sizeof target);
     ::freeaddrinfo(found);
 
@@ -61,7 +62,8 @@ PingResult Ping(std::string_view host, uint32_t timeoutMs, std::string_view payl
         raw = true;
     }
     if (fd < 0) {
-        result.status = errno == EACCES || errno == EPERM ? PingStatus::NotPermitted : PingStatus::Failed;
+        result.status =
+            errno == EACCES || errno == EPERM ? PingStatus::NotPermitted : PingStatus::Failed;
         return result;
     }
     static uint16_t sequence = 0;
@@ -82,7 +84,8 @@ PingResult Ping(std::string_view host, uint32_t timeoutMs, std::string_view payl
     const int64_t start = NowMs();
     if (::sendto(fd, packet.data(), packet.size(), 0, reinterpret_cast<const sockaddr*>(&target),
                  sizeof target) < 0) {
-        result.status = errno == EACCES || errno == EPERM ? PingStatus::NotPermitted : PingStatus::Failed;
+        result.status =
+            errno == EACCES || errno == EPERM ? PingStatus::NotPermitted : PingStatus::Failed;
         ::close(fd);
         return result;
     }
@@ -92,15 +95,15 @@ PingResult Ping(std::string_view host, uint32_t timeoutMs, std::string_view payl
         if (left <= 0) {
             break;
         }
-        pollfd pfd {fd, POLLIN, 0};
+        pollfd pfd{fd, POLLIN, 0};
         if (::poll(&pfd, 1, static_cast<int>(left)) <= 0) {
             continue;
         }
         uint8_t reply[1500];
-        sockaddr_in from {};
+        sockaddr_in from{};
         socklen_t fromLength = sizeof from;
-        const ssize_t n = ::recvfrom(fd, reply, sizeof reply, 0, reinterpret_cast<sockaddr*>(&from),
-                                     &fromLength);
+        const ssize_t n =
+            ::recvfrom(fd, reply, sizeof reply, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (n <= 0 || from.sin_addr.s_addr != target.sin_addr.s_addr) {
             continue;
         }

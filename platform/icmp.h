@@ -8,7 +8,7 @@
 namespace zeph::platform {
 
 enum class PingStatus : uint8_t {
-    Reply,          // an echo reply came back in time
+    Reply,  // an echo reply came back in time
     TimedOut,
     NotPermitted,   // neither socket kind may be opened here
     ResolveFailed,  // the host name did not resolve
@@ -21,6 +21,7 @@ struct PingResult {
 };
 
 // One echo request with `payload` (IPv4).
-PingResult Ping(std::string_view host, uint32_t timeoutMs, std::string_view payload = "Data Buffer");
+PingResult Ping(std::string_view host, uint32_t timeoutMs,
+                std::string_view payload = "Data Buffer");
 
 }  // namespace zeph::platform

@@ -37,7 +37,7 @@ enum class ObjectType : uint32_t {
 namespace {
 
 constexpr uint32_t kMagic = 0x424F4B5A;  // "ZKOB"
-constexpr size_t kHeaderSize = 4096;    // a mapping's data starts on the next page
+constexpr size_t kHeaderSize = 4096;     // a mapping's data starts on the next page
 
 // The shared part of an object, at the start of its file. `state` is the
 // event's signal, the semaphore's count or the mutex owner's thread id.
@@ -53,10 +53,12 @@ struct ObjectHeader {
     uint32_t reserved;
 };
 
-std::atomic_ref<uint32_t> Word(uint32_t& word) { return std::atomic_ref<uint32_t>(word); }
+std::atomic_ref<uint32_t> Word(uint32_t& word) {
+    return std::atomic_ref<uint32_t>(word);
+}
 
 int64_t NowMs() {
-    timespec ts {};
+    timespec ts{};
     ::clock_gettime(CLOCK_MONOTONIC, &ts);
     return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
@@ -64,13 +66,17 @@ int64_t NowMs() {
 // Waits while *word == expected, at most `ms` milliseconds (shared futex:
 // works between processes on a shared mapping).
 void FutexWait(uint32_t* word, uint32_t expected, int64_t ms) {
-    timespec ts {static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
+    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * 1000000};
     ::syscall(SYS_futex, word, FUTEX_WAIT, expected, &ts, nullptr, 0);
 }
 
-void FutexWakeAll(uint32_t* word) { ::syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0); }
+void FutexWakeAll(uint32_t* word) {
+    ::syscall(SYS_futex, word, FUTEX_WAKE, INT_MAX, nullptr, nullptr, 0);
+}
 
-uint32_t CurrentThreadId() { return static_cast<uint32_t>(::syscall(SYS_gettid)); }
+uint32_t CurrentThreadId() {
+    return static_cast<uint32_t>(::syscall(SYS_gettid));
+}
 
 bool ThreadIsAlive(uint32_t tid) {
     if (::kill(static_cast<pid_t>(tid), 0) != 0 && errno == ESRCH) {
@@ -78,8 +84,8 @@ bool ThreadIsAlive(uint32_t tid) {
     }
     // A process that ended but was not reaped yet still answers kill().
     std::string stat;
-    if (ReadHostFile("/proc/" + std::to_string(tid) + "/stat", stat) != 0) {
-        return errno == EACCES;
+    if (const int err = ReadHostFile("/proc/" + std::to_string(tid) + "/stat", stat); err != 0) {
+        return err == EACCES;
     }
     const size_t close = stat.rfind(')');
     if (close == std::string::npos || close + 2 >= stat.size()) {
@@ -92,8 +98,9 @@ bool ThreadIsAlive(uint32_t tid) {
 std::string EscapeName(std::u16string_view name) {
     std::string out;
     for (unsigned char c : U8(name)) {
-        const bool safe = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                          c == '.' || c == '-' || c == '_' || c == '{' || c == '}';
+        const bool safe = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                          (c >= 'A' && c <= 'Z') || c == '.' || c == '-' || c == '_' || c == '{' ||
+                          c == '}';
         if (safe && !(out.empty() && c == '.')) {
             out.push_back(static_cast<char>(c));
         } else {
@@ -217,8 +224,8 @@ WinError Acquire(std::u16string_view name, ObjectType type, const CreateParams* 
         auto state = std::make_shared<ObjectState>();
         state->type = type;
         state->mapSize = MapSizeFor(params->dataSize);
-        void* map = ::mmap(nullptr, state->mapSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                           -1, 0);
+        void* map = ::mmap(nullptr, state->mapSize, PROT_READ | PROT_WRITE,
+                           MAP_SHARED | MAP_ANONYMOUS, -1, 0);
         if (map == MAP_FAILED) {
             return WinError::NotEnoughMemory;
         }
@@ -339,7 +346,9 @@ KernelObject::KernelObject() = default;
 KernelObject::~KernelObject() = default;
 KernelObject::KernelObject(KernelObject&&) noexcept = default;
 KernelObject& KernelObject::operator=(KernelObject&&) noexcept = default;
-void KernelObject::Close() { m_state.reset(); }
+void KernelObject::Close() {
+    m_state.reset();
+}
 
 WinError Event::Create(std::u16string_view name, EventReset reset, EventState initial, Event& out,
                        ObjectSecurity security) {
@@ -561,6 +570,8 @@ void* FileMapping::Data() const {
     return m_state ? reinterpret_cast<char*>(m_state->header) + kHeaderSize : nullptr;
 }
 
-uint64_t FileMapping::Size() const { return m_state ? m_state->header->dataSize : 0; }
+uint64_t FileMapping::Size() const {
+    return m_state ? m_state->header->dataSize : 0;
+}
 
 }  // namespace zeph::platform

@@ -27,9 +27,9 @@ inline constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
 // WAIT_* numbers.
 enum class WaitResult : uint32_t {
-    Signaled = 0,       // WAIT_OBJECT_0
-    Abandoned = 0x80,   // WAIT_ABANDONED: the mutex's owner died holding it
-    Timeout = 0x102,    // WAIT_TIMEOUT
+    Signaled = 0,      // WAIT_OBJECT_0
+    Abandoned = 0x80,  // WAIT_ABANDONED: the mutex's owner died holding it
+    Timeout = 0x102,   // WAIT_TIMEOUT
     Failed = 0xFFFFFFFF,
 };
 
@@ -44,7 +44,7 @@ struct ObjectState;
 
 // The common part of every object handle.
 class KernelObject {
-public:
+  public:
     KernelObject();
     ~KernelObject();
     KernelObject(KernelObject&&) noexcept;
@@ -55,7 +55,7 @@ public:
     bool IsOpen() const { return m_state != nullptr; }
     void Close();
 
-protected:
+  protected:
     std::shared_ptr<ObjectState> m_state;
 };
 
@@ -63,7 +63,7 @@ enum class EventReset : uint8_t { Manual, Auto };
 enum class EventState : uint8_t { Clear, Set };
 
 class Event : public KernelObject {
-public:
+  public:
     static WinError Create(std::u16string_view name, EventReset reset, EventState initial,
                            Event& out, ObjectSecurity security = ObjectSecurity::Default);
     static WinError Open(std::u16string_view name, Event& out);
@@ -77,7 +77,7 @@ public:
 enum class MutexOwner : uint8_t { None, Caller };
 
 class Mutex : public KernelObject {
-public:
+  public:
     static WinError Create(std::u16string_view name, MutexOwner owner, Mutex& out,
                            ObjectSecurity security = ObjectSecurity::Default);
     static WinError Open(std::u16string_view name, Mutex& out);
@@ -90,7 +90,7 @@ public:
 };
 
 class Semaphore : public KernelObject {
-public:
+  public:
     static WinError Create(std::u16string_view name, int32_t initialCount, int32_t maximumCount,
                            Semaphore& out, ObjectSecurity security = ObjectSecurity::Default);
     static WinError Open(std::u16string_view name, Semaphore& out);
@@ -103,7 +103,7 @@ public:
 // A named shared memory block (a page-file-backed mapping), mapped read-write
 // for as long as the handle is open.
 class FileMapping : public KernelObject {
-public:
+  public:
     static WinError Create(std::u16string_view name, uint64_t size, FileMapping& out,
                            ObjectSecurity security = ObjectSecurity::Default);
     static WinError Open(std::u16string_view name, FileMapping& out);

@@ -44,9 +44,13 @@ bool PipeAddress(std::u16string_view name, sockaddr_un& address, socklen_t& leng
 
 }  // namespace
 
-NamedPipe::~NamedPipe() { Close(); }
+NamedPipe::~NamedPipe() {
+    Close();
+}
 
-NamedPipe::NamedPipe(NamedPipe&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+NamedPipe::NamedPipe(NamedPipe&& other) noexcept : m_fd(other.m_fd) {
+    other.m_fd = -1;
+}
 
 NamedPipe& NamedPipe::operator=(NamedPipe&& other) noexcept {
     if (this != &other) {
@@ -72,7 +76,7 @@ int NamedPipe::Release() {
 
 WinError NamedPipe::CreateServer(std::u16string_view name, NamedPipe& out) {
     out.Close();
-    sockaddr_un address {};
+    sockaddr_un address{};
     socklen_t length = 0;
     if (!PipeAddress(name, address, length)) {
         return WinError::InvalidName;
@@ -100,8 +104,9 @@ WinError NamedPipe::Accept(uint32_t timeoutMs, NamedPipe& connection) {
     if (m_fd < 0) {
         return WinError::InvalidHandle;
     }
-    pollfd pfd {m_fd, POLLIN, 0};
-    const int timeout = timeoutMs == 0xFFFFFFFF ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF));
+    pollfd pfd{m_fd, POLLIN, 0};
+    const int timeout =
+        timeoutMs == 0xFFFFFFFF ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF));
     int ready = 0;
     do {
         ready = ::poll(&pfd, 1, timeout);
@@ -122,7 +127,7 @@ WinError NamedPipe::Accept(uint32_t timeoutMs, NamedPipe& connection) {
 
 WinError NamedPipe::Connect(std::u16string_view name, NamedPipe& out) {
     out.Close();
-    sockaddr_un address {};
+    sockaddr_un address{};
     socklen_t length = 0;
     if (!PipeAddress(name, address, length)) {
         return WinError::InvalidName;
@@ -189,7 +194,8 @@ WinError NamedPipe::Write(const void* data, size_t size, size_t* done) {
             if (done) {
                 *done = sent;
             }
-            return errno == EPIPE || errno == ECONNRESET ? WinError::NoData : WinErrorFromErrno(errno);
+            return errno == EPIPE || errno == ECONNRESET ? WinError::NoData
+                                                         : WinErrorFromErrno(errno);
         }
         sent += static_cast<size_t>(n);
     }

@@ -12,7 +12,7 @@
 namespace zeph::platform {
 
 class NamedPipe {
-public:
+  public:
     NamedPipe() = default;
     ~NamedPipe();
     NamedPipe(NamedPipe&& other) noexcept;
@@ -38,7 +38,7 @@ public:
     // Takes over the descriptor (used by File::Open on "\\.\pipe\").
     int Release();
 
-private:
+  private:
     int m_fd = -1;
 };
 

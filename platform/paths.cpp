@@ -13,9 +13,13 @@
 namespace zeph::platform {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
 
-bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool IsDriveLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
 
 bool IsForbiddenInName(char16_t c) {
     return c < 32 || c == u'<' || c == u'>' || c == u':' || c == u'"' || c == u'|' || c == u'?' ||
@@ -65,10 +69,12 @@ bool SplitComponents(std::u16string_view rest, bool rooted, std::vector<std::u16
     return true;
 }
 
+// Device names come from configuration documents: no name may reach outside
+// the device folder ("..", "a/b").
 std::string EscapeDeviceName(std::u16string_view name) {
     std::string out;
     for (char c : U8(name)) {
-        if (c == '/' || c == '\\' || c == '%') {
+        if (c == '/' || c == '\\' || c == '%' || (out.empty() && c == '.')) {
             static const char kHex[] = "0123456789ABCDEF";
             out.push_back('%');
             out.push_back(kHex[(static_cast<unsigned char>(c) >> 4) & 0xF]);
@@ -141,10 +147,11 @@ std::optional<WinPath> ParseWinPath(std::u16string_view path) {
             }
             return out;
         }
-    } else if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && path[2] == u'.' &&
-               IsSeparator(path[3])) {
+    } else if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+               path[2] == u'.' && IsSeparator(path[3])) {
         std::u16string_view rest = path.substr(4);
-        if (AsciiStartsWithIgnoreCase(rest, u"pipe\\") || AsciiStartsWithIgnoreCase(rest, u"pipe/")) {
+        if (AsciiStartsWithIgnoreCase(rest, u"pipe\\") ||
+            AsciiStartsWithIgnoreCase(rest, u"pipe/")) {
             out.kind = WinPathKind::Pipe;
             out.name = std::u16string(rest.substr(5));
             if (out.name.empty()) {

@@ -21,7 +21,7 @@ enum class WinPathKind : uint8_t {
 
 struct WinPath {
     WinPathKind kind = WinPathKind::Drive;
-    char16_t drive = 0;                     // upper case, for Drive
+    char16_t drive = 0;                      // upper case, for Drive
     std::vector<std::u16string> components;  // after "." and ".." are resolved
     std::u16string name;                     // pipe or device name
 };

@@ -47,7 +47,8 @@ void SetVariable(std::vector<std::string>& env, const std::string& name, const s
     env.push_back(prefix + value);
 }
 
-std::optional<std::string> GetVariable(const std::vector<std::string>& env, const std::string& name) {
+std::optional<std::string> GetVariable(const std::vector<std::string>& env,
+                                       const std::string& name) {
     const std::string prefix = name + "=";
     for (const auto& entry : env) {
         if (entry.rfind(prefix, 0) == 0) {
@@ -142,7 +143,8 @@ WinError Spawn(const SpawnRequest& request, pid_t& pid) {
     if (request.user) {
         int count = 64;
         groups.resize(static_cast<size_t>(count));
-        if (::getgrouplist(request.user->name.c_str(), request.user->gid, groups.data(), &count) < 0) {
+        if (::getgrouplist(request.user->name.c_str(), request.user->gid, groups.data(), &count) <
+            0) {
             groups.resize(static_cast<size_t>(count));
             ::getgrouplist(request.user->name.c_str(), request.user->gid, groups.data(), &count);
         }
@@ -167,8 +169,8 @@ WinError Spawn(const SpawnRequest& request, pid_t& pid) {
         ::signal(SIGPIPE, SIG_DFL);
         int err = 0;
         if (request.user) {
-            if (::setgroups(groups.size(), groups.data()) != 0 || ::setgid(request.user->gid) != 0 ||
-                ::setuid(request.user->uid) != 0) {
+            if (::setgroups(groups.size(), groups.data()) != 0 ||
+                ::setgid(request.user->gid) != 0 || ::setuid(request.user->uid) != 0) {
                 err = errno;
             }
         }
@@ -193,12 +195,16 @@ WinError Spawn(const SpawnRequest& request, pid_t& pid) {
     if (got == static_cast<ssize_t>(sizeof childError)) {
         ::waitpid(child, nullptr, 0);
         switch (childError) {
-            case ENOENT: return WinError::FileNotFound;
+            case ENOENT:
+                return WinError::FileNotFound;
             case ENOEXEC:
-            case ELIBBAD: return WinError::BadExeFormat;
+            case ELIBBAD:
+                return WinError::BadExeFormat;
             case EACCES:
-            case EPERM: return WinError::AccessDenied;
-            default: return WinErrorFromErrno(childError);
+            case EPERM:
+                return WinError::AccessDenied;
+            default:
+                return WinErrorFromErrno(childError);
         }
     }
     pid = child;
@@ -235,7 +241,10 @@ Process::~Process() {
 }
 
 Process::Process(Process&& other) noexcept
-    : m_pid(other.m_pid), m_pidfd(other.m_pidfd), m_ended(other.m_ended), m_exitCode(other.m_exitCode) {
+    : m_pid(other.m_pid),
+      m_pidfd(other.m_pidfd),
+      m_ended(other.m_ended),
+      m_exitCode(other.m_exitCode) {
     other.m_pid = 0;
     other.m_pidfd = -1;
 }
@@ -284,8 +293,10 @@ WaitResult Process::Wait(uint32_t timeoutMs) {
         return WaitResult::Signaled;
     }
     if (m_pidfd >= 0) {
-        pollfd pfd {m_pidfd, POLLIN, 0};
-        const int timeout = timeoutMs == kInfinite ? -1 : static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF));
+        pollfd pfd{m_pidfd, POLLIN, 0};
+        const int timeout = timeoutMs == kInfinite
+                                ? -1
+                                : static_cast<int>(std::min<uint32_t>(timeoutMs, 0x7FFFFFFF));
         int ready = 0;
         do {
             ready = ::poll(&pfd, 1, timeout);
@@ -367,7 +378,10 @@ WinError StartProcess(std::u16string_view commandLine, const StartOptions& optio
     if (const int fd = ::open(request.program.c_str(), O_RDONLY | O_CLOEXEC); fd >= 0) {
         const ssize_t got = ::read(fd, magic, sizeof magic);
         ::close(fd);
-        const bool elf = got == 4 && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+        const bool elf = got == 4 && std::memcmp(magic,
+                                                 "\x7f"
+                                                 "ELF",
+                                                 4) == 0;
         const bool script = got >= 2 && magic[0] == '#' && magic[1] == '!';
         if (!elf && !script) {
             return WinError::BadExeFormat;
@@ -399,7 +413,9 @@ WinError StartProcess(std::u16string_view commandLine, const StartOptions& optio
     return WinError::Success;
 }
 
-uint32_t GetCurrentProcessId() { return static_cast<uint32_t>(::getpid()); }
+uint32_t GetCurrentProcessId() {
+    return static_cast<uint32_t>(::getpid());
+}
 
 namespace {
 
@@ -452,7 +468,8 @@ std::vector<ProcessEntry> SnapshotProcesses() {
             // After ") S " comes the parent's id.
             const size_t start = stat.find(' ', close + 2);
             if (start != std::string::npos) {
-                item.parentPid = static_cast<uint32_t>(std::strtoul(stat.c_str() + start + 1, nullptr, 10));
+                item.parentPid =
+                    static_cast<uint32_t>(std::strtoul(stat.c_str() + start + 1, nullptr, 10));
             }
         }
         const std::string exe = ReadLink("/proc/" + name + "/exe");
@@ -513,9 +530,10 @@ std::optional<InteractiveUser> FindInteractiveUser(const InteractiveUserSources&
     }
     if (uid == 0) {
         const std::optional<std::string> sudo =
-            sources.sudoUid ? sources.sudoUid
-                            : (std::getenv("SUDO_UID") ? std::optional<std::string>(std::getenv("SUDO_UID"))
-                                                       : std::nullopt);
+            sources.sudoUid
+                ? sources.sudoUid
+                : (std::getenv("SUDO_UID") ? std::optional<std::string>(std::getenv("SUDO_UID"))
+                                           : std::nullopt);
         const std::optional<std::string> pkexec =
             sources.pkexecUid
                 ? sources.pkexecUid
@@ -539,12 +557,28 @@ std::optional<InteractiveUser> FindInteractiveUser(const InteractiveUserSources&
     user.name = pw->pw_name;
     user.home = pw->pw_dir ? pw->pw_dir : "/";
     user.source = source;
+    {
+        int count = 64;
+        std::vector<gid_t> groups(static_cast<size_t>(count));
+        if (::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count) < 0) {
+            groups.resize(static_cast<size_t>(count));
+            ::getgrouplist(user.name.c_str(), user.gid, groups.data(), &count);
+        }
+        groups.resize(static_cast<size_t>(std::max(count, 0)));
+        for (const char* admin : {"sudo", "wheel", "admin"}) {
+            if (const group* g = ::getgrnam(admin);
+                g && std::find(groups.begin(), groups.end(), g->gr_gid) != groups.end()) {
+                user.administrator = true;
+            }
+        }
+    }
     const std::vector<std::string> own = OwnEnvironment();
     auto& env = user.environment;
     env.push_back("HOME=" + user.home);
     env.push_back("USER=" + user.name);
     env.push_back("LOGNAME=" + user.name);
-    env.push_back(std::string("SHELL=") + (pw->pw_shell && *pw->pw_shell ? pw->pw_shell : "/bin/sh"));
+    env.push_back(std::string("SHELL=") +
+                  (pw->pw_shell && *pw->pw_shell ? pw->pw_shell : "/bin/sh"));
     env.push_back("PATH=/usr/local/bin:/usr/bin:/bin");
     const std::string runtime = "/run/user/" + std::to_string(uid);
     if (Exists(runtime)) {
@@ -575,7 +609,9 @@ std::optional<InteractiveUser> FindInteractiveUser(const InteractiveUserSources&
     return user;
 }
 
-SharedLibrary::~SharedLibrary() { Unload(); }
+SharedLibrary::~SharedLibrary() {
+    Unload();
+}
 
 SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept : m_handle(other.m_handle) {
     other.m_handle = nullptr;

@@ -48,7 +48,7 @@ inline constexpr uint32_t kStillActive = 259;
 
 // A started process. Destroying the handle leaves the process running.
 class Process {
-public:
+  public:
     Process() = default;
     ~Process();
     Process(Process&& other) noexcept;
@@ -65,7 +65,7 @@ public:
     uint32_t ExitCode();
     WinError Terminate();
 
-private:
+  private:
     friend void AdoptProcess(int pid, Process& out);
     bool Reap(bool block);
 
@@ -107,6 +107,7 @@ struct InteractiveUser {
     std::string name;
     std::string home;
     std::string source;                    // where it was found, for diagnostics
+    bool administrator = false;            // a member of sudo, wheel or admin
     std::vector<std::string> environment;  // NAME=value
 };
 // Where FindInteractiveUser looks; tests point it elsewhere.
@@ -124,7 +125,7 @@ using PackageEntry = int (*)(const char16_t* params);
 
 // A loaded shared object (LoadLibrary / FreeLibrary).
 class SharedLibrary {
-public:
+  public:
     SharedLibrary() = default;
     ~SharedLibrary();
     SharedLibrary(SharedLibrary&& other) noexcept;
@@ -134,7 +135,8 @@ public:
 
     // ModNotFound when the file is missing, BadExeFormat when it is not a
     // loadable shared object (the loader's reason in `detail`).
-    static WinError Load(std::u16string_view path, SharedLibrary& out, std::string* detail = nullptr);
+    static WinError Load(std::u16string_view path, SharedLibrary& out,
+                         std::string* detail = nullptr);
     bool IsLoaded() const { return m_handle != nullptr; }
     void Unload();
     // GetProcAddress: null when there is no such export.
@@ -143,7 +145,7 @@ public:
         return reinterpret_cast<PackageEntry>(Symbol(name));
     }
 
-private:
+  private:
     void* m_handle = nullptr;
 };
 

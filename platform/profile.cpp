@@ -41,10 +41,8 @@ constexpr struct {
     ProcessorArchitecture arch;
     const char* word;
 } kArchitectures[] = {
-    {ProcessorArchitecture::Intel, "x86"},
-    {ProcessorArchitecture::Amd64, "x64"},
-    {ProcessorArchitecture::Arm, "arm"},
-    {ProcessorArchitecture::Arm64, "arm64"},
+    {ProcessorArchitecture::Intel, "x86"}, {ProcessorArchitecture::Amd64, "x64"},
+    {ProcessorArchitecture::Arm, "arm"},   {ProcessorArchitecture::Arm64, "arm64"},
     {ProcessorArchitecture::Ia64, "ia64"},
 };
 
@@ -75,7 +73,8 @@ std::u16string DefaultComputerName() {
     std::u16string name;
     for (const char* p = host; *p && *p != '.' && name.size() < 15; ++p) {
         const char c = *p;
-        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         name.push_back(alnum ? AsciiToUpper(static_cast<char16_t>(c)) : u'-');
     }
     return name;
@@ -136,7 +135,7 @@ const char* ArchitectureWord(ProcessorArchitecture arch) {
 
 // Reads and creates the files of a profile. Runs under the profile's lock.
 class ProfileLoader {
-public:
+  public:
     explicit ProfileLoader(Profile& profile) : m_profile(profile) {}
 
     void Load(bool create) {
@@ -145,8 +144,8 @@ public:
         p.m_facts.computerName = DefaultComputerName();
         if (create) {
             if (const int err = MakeHostDirs(p.m_root); err != 0) {
-                Problem(p.m_root, 0, std::string("cannot create the profile folder: ") +
-                                         std::strerror(err));
+                Problem(p.m_root, 0,
+                        std::string("cannot create the profile folder: ") + std::strerror(err));
                 create = false;
             }
         }
@@ -165,8 +164,8 @@ public:
             base = "/dev/shm/zephsetup-" + std::to_string(::geteuid());
         }
         p.m_objectDir = base + "/objects-" + tag;
-        p.m_registry = std::make_shared<Registry>(p.FilePath("registry"), p.IsWow64Process(),
-                                                  p.Is64Bit());
+        p.m_registry =
+            std::make_shared<Registry>(p.FilePath("registry"), p.IsWow64Process(), p.Is64Bit());
     }
 
     std::vector<std::pair<std::u16string, std::u16string>> environmentOrder;
@@ -174,7 +173,7 @@ public:
     bool systemDamaged = false;
     bool drivesDamaged = false;
 
-private:
+  private:
     void Problem(const std::string& file, int line, const std::string& message) {
         m_profile.m_problems.push_back({file, line, message});
     }
@@ -249,8 +248,8 @@ private:
             bool ok = true;
             while (ok && count < 3) {
                 const size_t dot = value.find('.', start);
-                const std::string_view piece =
-                    std::string_view(value).substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+                const std::string_view piece = std::string_view(value).substr(
+                    start, dot == std::string::npos ? std::string::npos : dot - start);
                 ok = ParseNumber(piece, parts[count]);
                 ++count;
                 if (dot == std::string::npos) {
@@ -402,8 +401,10 @@ private:
         const StrictIni ini = ParseStrictIni(bytes, path, p.m_problems);
         for (const auto& section : ini.sections) {
             const std::string& name = section.name;
-            if (name.size() != 1 || !((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
-                Problem(path, section.line, "a section must be one drive letter, not [" + name + "]");
+            if (name.size() != 1 ||
+                !((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
+                Problem(path, section.line,
+                        "a section must be one drive letter, not [" + name + "]");
                 continue;
             }
             DriveSpec drive;
@@ -413,7 +414,8 @@ private:
             bool hasBus = false;
             for (const auto& entry : section.entries) {
                 auto bad = [&](const char* what) {
-                    Problem(path, entry.line, entry.key + ": " + what + " (\"" + entry.value + "\")");
+                    Problem(path, entry.line,
+                            entry.key + ": " + what + " (\"" + entry.value + "\")");
                     ok = false;
                 };
                 if (entry.key == "path") {
@@ -449,7 +451,8 @@ private:
                         drive.freeMb = mb;
                     }
                 } else {
-                    Problem(path, entry.line, "unknown key \"" + entry.key + "\" in [" + name + "]");
+                    Problem(path, entry.line,
+                            "unknown key \"" + entry.key + "\" in [" + name + "]");
                     ok = false;
                 }
             }
@@ -569,7 +572,9 @@ bool Profile::Is64Bit() const {
            m_facts.architecture != ProcessorArchitecture::Arm;
 }
 
-bool Profile::IsWow64Process() const { return Is64Bit() && m_facts.wow64Process; }
+bool Profile::IsWow64Process() const {
+    return Is64Bit() && m_facts.wow64Process;
+}
 
 std::string DefaultProfilePath() {
     if (const char* prefix = std::getenv("ZEPH_PREFIX"); prefix && *prefix) {
@@ -622,8 +627,9 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
         profile->m_root.pop_back();
     }
     if (const int err = MakeHostDirs(profile->m_root); err != 0) {
-        problems.push_back({profile->m_root, 0,
-                            std::string("cannot create the profile folder: ") + std::strerror(err)});
+        problems.push_back(
+            {profile->m_root, 0,
+             std::string("cannot create the profile folder: ") + std::strerror(err)});
         return false;
     }
     HostFileLock lock(profile->m_root + "/.lock");
@@ -634,17 +640,28 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
         SystemFacts facts;
         facts.userName = DefaultUserName();
         facts.computerName = DefaultComputerName();
-        if (changes.architecture) facts.architecture = *changes.architecture;
-        if (changes.major) facts.major = *changes.major;
-        if (changes.minor) facts.minor = *changes.minor;
-        if (changes.build) facts.build = *changes.build;
-        if (changes.productType) facts.productType = *changes.productType;
-        if (changes.servicePackMajor) facts.servicePackMajor = *changes.servicePackMajor;
-        if (changes.wow64Process) facts.wow64Process = *changes.wow64Process;
-        if (changes.computerName) facts.computerName = *changes.computerName;
-        if (changes.ansiCodePage) facts.ansiCodePage = *changes.ansiCodePage;
-        if (changes.sessionId) facts.sessionId = *changes.sessionId;
-        if (changes.tickOriginMs) facts.tickOriginMs = *changes.tickOriginMs;
+        if (changes.architecture)
+            facts.architecture = *changes.architecture;
+        if (changes.major)
+            facts.major = *changes.major;
+        if (changes.minor)
+            facts.minor = *changes.minor;
+        if (changes.build)
+            facts.build = *changes.build;
+        if (changes.productType)
+            facts.productType = *changes.productType;
+        if (changes.servicePackMajor)
+            facts.servicePackMajor = *changes.servicePackMajor;
+        if (changes.wow64Process)
+            facts.wow64Process = *changes.wow64Process;
+        if (changes.computerName)
+            facts.computerName = *changes.computerName;
+        if (changes.ansiCodePage)
+            facts.ansiCodePage = *changes.ansiCodePage;
+        if (changes.sessionId)
+            facts.sessionId = *changes.sessionId;
+        if (changes.tickOriginMs)
+            facts.tickOriginMs = *changes.tickOriginMs;
         if (const int err = ReplaceHostFile(profile->FilePath(kSystemIni),
                                             WriteSystemIni(facts, DefaultFolders(facts), {}, {}));
             err != 0) {
@@ -664,17 +681,28 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
 
     SystemFacts& f = profile->m_facts;
     const SystemFacts before = f;
-    if (changes.major) f.major = *changes.major;
-    if (changes.minor) f.minor = *changes.minor;
-    if (changes.build) f.build = *changes.build;
-    if (changes.productType) f.productType = *changes.productType;
-    if (changes.servicePackMajor) f.servicePackMajor = *changes.servicePackMajor;
-    if (changes.architecture) f.architecture = *changes.architecture;
-    if (changes.wow64Process) f.wow64Process = *changes.wow64Process;
-    if (changes.computerName) f.computerName = *changes.computerName;
-    if (changes.ansiCodePage) f.ansiCodePage = *changes.ansiCodePage;
-    if (changes.sessionId) f.sessionId = *changes.sessionId;
-    if (changes.tickOriginMs) f.tickOriginMs = *changes.tickOriginMs;
+    if (changes.major)
+        f.major = *changes.major;
+    if (changes.minor)
+        f.minor = *changes.minor;
+    if (changes.build)
+        f.build = *changes.build;
+    if (changes.productType)
+        f.productType = *changes.productType;
+    if (changes.servicePackMajor)
+        f.servicePackMajor = *changes.servicePackMajor;
+    if (changes.architecture)
+        f.architecture = *changes.architecture;
+    if (changes.wow64Process)
+        f.wow64Process = *changes.wow64Process;
+    if (changes.computerName)
+        f.computerName = *changes.computerName;
+    if (changes.ansiCodePage)
+        f.ansiCodePage = *changes.ansiCodePage;
+    if (changes.sessionId)
+        f.sessionId = *changes.sessionId;
+    if (changes.tickOriginMs)
+        f.tickOriginMs = *changes.tickOriginMs;
     if (f.architecture != before.architecture) {
         // The x86 folders follow the architecture.
         const KnownFolderTable defaults = DefaultFolders(f);
@@ -689,6 +717,13 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
     }
     for (DriveSpec drive : changes.drives) {
         drive.letter = AsciiToUpper(drive.letter);
+        if (drive.hostPath.empty() || drive.hostPath.front() != '/') {
+            drive.hostPath = profile->m_root + "/" + drive.hostPath;
+        }
+        drive.hostPath = std::filesystem::path(drive.hostPath).lexically_normal().string();
+        while (drive.hostPath.size() > 1 && drive.hostPath.back() == '/') {
+            drive.hostPath.pop_back();
+        }
         std::erase_if(drives, [&](const DriveSpec& d) { return d.letter == drive.letter; });
         drives.push_back(drive);
     }
@@ -696,9 +731,9 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
               [](const DriveSpec& a, const DriveSpec& b) { return a.letter < b.letter; });
 
     const std::string systemPath = profile->FilePath(kSystemIni);
-    if (const int err = ReplaceHostFile(systemPath, WriteSystemIni(f, profile->m_folders,
-                                                                   loader.environmentOrder,
-                                                                   loader.hardwareOrder));
+    if (const int err = ReplaceHostFile(
+            systemPath,
+            WriteSystemIni(f, profile->m_folders, loader.environmentOrder, loader.hardwareOrder));
         err != 0) {
         problems.push_back({systemPath, 0, std::string("cannot write: ") + std::strerror(err)});
         return false;
@@ -737,7 +772,8 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
                 const std::u16string build = U16(std::to_string(f.build));
                 version->SetValue(u"CurrentBuild", RegType::Sz, text(build));
                 version->SetValue(u"CurrentBuildNumber", RegType::Sz, text(build));
-                SplitKeyPath(u"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName", path);
+                SplitKeyPath(u"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+                             path);
                 tree.FindOrCreate(path, created)
                     ->SetValue(u"ComputerName", RegType::Sz, text(f.computerName));
                 SplitKeyPath(u"SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", path);
@@ -747,9 +783,9 @@ bool InitProfile(const std::string& root, const ProfileChanges& changes,
                 return WinError::Success;
             });
         if (result != WinError::Success) {
-            problems.push_back({profile->FilePath("registry/HKLM.reg"), 0,
-                                "the registry's copy of the facts was not updated: " +
-                                    WinErrorMessage(result)});
+            problems.push_back(
+                {profile->FilePath("registry/HKLM.reg"), 0,
+                 "the registry's copy of the facts was not updated: " + WinErrorMessage(result)});
         }
     }
     return true;

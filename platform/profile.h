@@ -92,7 +92,7 @@ struct ProfileProblem {
 class Registry;  // the hives of a profile (registry.h works on the current one)
 
 class Profile {
-public:
+  public:
     // Opens the profile at `root` (a host folder), creating what is missing
     // with defaults. Never fails: problems are listed in Problems().
     static std::shared_ptr<Profile> Open(const std::string& root);
@@ -131,7 +131,7 @@ public:
 
     const std::shared_ptr<Registry>& Hives() const { return m_registry; }
 
-private:
+  private:
     Profile() = default;
 
     std::string m_root;
@@ -173,7 +173,7 @@ struct ProfileChanges {
     std::optional<uint32_t> ansiCodePage;
     std::optional<uint32_t> sessionId;
     std::optional<int64_t> tickOriginMs;
-    std::vector<DriveSpec> drives;        // added or replaced
+    std::vector<DriveSpec> drives;        // added or replaced; a relative hostPath is in the profile
     std::vector<char16_t> removedDrives;  // letters
 };
 

@@ -34,7 +34,9 @@ std::string DecodeUtf8(std::string_view bytes) {
     return std::string(bytes);
 }
 
-std::string Bytes(std::u16string_view text) { return U8(text); }
+std::string Bytes(std::u16string_view text) {
+    return U8(text);
+}
 
 }  // namespace
 
@@ -115,9 +117,10 @@ KnownFolderTable DefaultFolders(const SystemFacts& facts) {
     return folders;
 }
 
-std::string WriteSystemIni(const SystemFacts& facts, const KnownFolderTable& folders,
-                           const std::vector<std::pair<std::u16string, std::u16string>>& environment,
-                           const std::vector<std::pair<std::string, std::string>>& hardware) {
+std::string WriteSystemIni(
+    const SystemFacts& facts, const KnownFolderTable& folders,
+    const std::vector<std::pair<std::u16string, std::u16string>>& environment,
+    const std::vector<std::pair<std::string, std::string>>& hardware) {
     std::string text;
     text += "; The Windows machine this profile describes. Edit with care or use\n";
     text += "; \"zephctl prefix init\"; see docs/machine-profile.md.\n";
@@ -198,10 +201,14 @@ std::u16string ProductName(const SystemFacts& facts) {
     }
     if (facts.major == 6) {
         switch (facts.minor) {
-            case 0: return server ? u"Windows Server 2008 Standard" : u"Windows Vista Ultimate";
-            case 1: return server ? u"Windows Server 2008 R2 Standard" : u"Windows 7 Ultimate";
-            case 2: return server ? u"Windows Server 2012 Standard" : u"Windows 8 Pro";
-            default: return server ? u"Windows Server 2012 R2 Standard" : u"Windows 8.1 Pro";
+            case 0:
+                return server ? u"Windows Server 2008 Standard" : u"Windows Vista Ultimate";
+            case 1:
+                return server ? u"Windows Server 2008 R2 Standard" : u"Windows 7 Ultimate";
+            case 2:
+                return server ? u"Windows Server 2012 Standard" : u"Windows 8 Pro";
+            default:
+                return server ? u"Windows Server 2012 R2 Standard" : u"Windows 8.1 Pro";
         }
     }
     if (facts.major == 5 && facts.minor == 1) {
@@ -210,7 +217,9 @@ std::u16string ProductName(const SystemFacts& facts) {
     return u"Microsoft Windows";
 }
 
-std::u16string Number(uint32_t value) { return U16(std::to_string(value)); }
+std::u16string Number(uint32_t value) {
+    return U16(std::to_string(value));
+}
 
 }  // namespace
 
@@ -244,18 +253,19 @@ std::string DefaultHiveText(Hive hive, const SystemFacts& facts, const KnownFold
         case Hive::LocalMachine: {
             RegNode* version = key(u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion");
             version->SetValue(u"ProductName", RegType::Sz, text(ProductName(facts)));
-            version->SetValue(u"CurrentVersion", RegType::Sz,
-                              text(facts.major >= 10 ? u"6.3"
-                                                     : Number(facts.major) + u"." + Number(facts.minor)));
+            version->SetValue(
+                u"CurrentVersion", RegType::Sz,
+                text(facts.major >= 10 ? u"6.3"
+                                       : Number(facts.major) + u"." + Number(facts.minor)));
             version->SetValue(u"CurrentBuild", RegType::Sz, text(Number(facts.build)));
             version->SetValue(u"CurrentBuildNumber", RegType::Sz, text(Number(facts.build)));
             if (facts.major >= 10) {
                 version->SetValue(u"CurrentMajorVersionNumber", RegType::Dword, dword(facts.major));
                 version->SetValue(u"CurrentMinorVersionNumber", RegType::Dword, dword(facts.minor));
             }
-            version->SetValue(u"InstallationType", RegType::Sz,
-                              text(facts.productType == ProductType::Workstation ? u"Client"
-                                                                                 : u"Server"));
+            version->SetValue(
+                u"InstallationType", RegType::Sz,
+                text(facts.productType == ProductType::Workstation ? u"Client" : u"Server"));
             if (facts.servicePackMajor != 0) {
                 version->SetValue(u"CSDVersion", RegType::Sz,
                                   text(u"Service Pack " + Number(facts.servicePackMajor)));
@@ -284,7 +294,8 @@ std::string DefaultHiveText(Hive hive, const SystemFacts& facts, const KnownFold
                 }
             }
             if (is64) {
-                RegNode* current32 = key(u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion");
+                RegNode* current32 =
+                    key(u"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion");
                 current32->SetValue(u"ProgramFilesDir", RegType::Sz, text(folders.programFilesX86));
                 current32->SetValue(u"CommonFilesDir", RegType::Sz,
                                     text(folders.programFilesX86 + u"\\Common Files"));

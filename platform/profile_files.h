@@ -34,9 +34,10 @@ StrictIni ParseStrictIni(std::string_view bytes, const std::string& file,
                          std::vector<ProfileProblem>& problems);
 
 // The text of system.ini and drives.ini for the given settings.
-std::string WriteSystemIni(const SystemFacts& facts, const KnownFolderTable& folders,
-                           const std::vector<std::pair<std::u16string, std::u16string>>& environment,
-                           const std::vector<std::pair<std::string, std::string>>& hardware);
+std::string WriteSystemIni(
+    const SystemFacts& facts, const KnownFolderTable& folders,
+    const std::vector<std::pair<std::u16string, std::u16string>>& environment,
+    const std::vector<std::pair<std::string, std::string>>& hardware);
 std::string WriteDrivesIni(const std::vector<DriveSpec>& drives, const std::string& profileRoot);
 
 // The folders of a new profile for these facts.

@@ -9,7 +9,9 @@ namespace {
 
 constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00";
 
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+bool IsSpace(char16_t c) {
+    return c == u' ' || c == u'\t' || c == u'\r';
+}
 
 std::u16string_view TrimLeft(std::u16string_view s) {
     while (!s.empty() && IsSpace(s.front())) {
@@ -25,7 +27,9 @@ std::u16string_view TrimRight(std::u16string_view s) {
     return s;
 }
 
-std::u16string_view Trim(std::u16string_view s) { return TrimRight(TrimLeft(s)); }
+std::u16string_view Trim(std::u16string_view s) {
+    return TrimRight(TrimLeft(s));
+}
 
 std::u16string DecodeText(std::string_view bytes) {
     if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
@@ -75,7 +79,7 @@ struct Lines {
 };
 
 class Parser {
-public:
+  public:
     Parser(std::u16string_view text, std::vector<RegTextKey>& keys, RegTextError& error)
         : m_lines(text), m_keys(keys), m_error(error) {}
 
@@ -115,7 +119,7 @@ public:
         return true;
     }
 
-private:
+  private:
     int LineNumber() const { return static_cast<int>(m_index) + 1; }
 
     bool Fail(const std::string& message) {
@@ -171,7 +175,8 @@ private:
         out.clear();
         for (size_t i = 1; i < text.size(); ++i) {
             const char16_t c = text[i];
-            if (c == u'\\' && i + 1 < text.size() && (text[i + 1] == u'\\' || text[i + 1] == u'"')) {
+            if (c == u'\\' && i + 1 < text.size() &&
+                (text[i + 1] == u'\\' || text[i + 1] == u'"')) {
                 out.push_back(text[i + 1]);
                 ++i;
             } else if (c == u'"') {
@@ -358,7 +363,9 @@ bool ParseRegText(std::string_view bytes, std::vector<RegTextKey>& keys, RegText
     return true;
 }
 
-RegTextWriter::RegTextWriter() { m_text = "Windows Registry Editor Version 5.00\n"; }
+RegTextWriter::RegTextWriter() {
+    m_text = "Windows Registry Editor Version 5.00\n";
+}
 
 void RegTextWriter::Key(Hive hive, std::u16string_view path) {
     m_text += "\n[";

@@ -41,13 +41,13 @@ bool ParseRegText(std::string_view bytes, std::vector<RegTextKey>& keys, RegText
 
 // Builds .reg text section by section.
 class RegTextWriter {
-public:
+  public:
     RegTextWriter();
     void Key(Hive hive, std::u16string_view path);
     void Value(std::u16string_view name, RegType type, std::string_view data);
     const std::string& Text() const { return m_text; }
 
-private:
+  private:
     std::string m_text;
 };
 

@@ -40,8 +40,12 @@ constexpr struct {
     {RegType::Qword, "REG_QWORD"},
 };
 
-bool CanRead(RegAccess access) { return access != RegAccess::Write; }
-bool CanWrite(RegAccess access) { return access != RegAccess::Read; }
+bool CanRead(RegAccess access) {
+    return access != RegAccess::Write;
+}
+bool CanWrite(RegAccess access) {
+    return access != RegAccess::Read;
+}
 
 std::string TextBytes(std::u16string_view text) {
     std::string bytes;
@@ -110,8 +114,8 @@ WinError OpenAt(const std::shared_ptr<Registry>& registry, Hive hive,
 }
 
 WinError CreateAt(const std::shared_ptr<Registry>& registry, Hive hive,
-                  const std::vector<std::u16string>& base, std::u16string_view subKey,
-                  RegView view, std::vector<std::u16string>& path, RegDisposition* disposition) {
+                  const std::vector<std::u16string>& base, std::u16string_view subKey, RegView view,
+                  std::vector<std::u16string>& path, RegDisposition* disposition) {
     if (const WinError e = Resolve(*registry, hive, base, subKey, view, path);
         e != WinError::Success) {
         return e;
@@ -128,15 +132,14 @@ WinError CreateAt(const std::shared_ptr<Registry>& registry, Hive hive,
         return WinError::Success;
     }
     bool createdAny = false;
-    const WinError result =
-        registry->Store(hive)->Modify([&](RegNode& root, bool& changed) {
-            root.FindOrCreate(path, createdAny);
-            changed = createdAny;
-            return WinError::Success;
-        });
+    const WinError result = registry->Store(hive)->Modify([&](RegNode& root, bool& changed) {
+        root.FindOrCreate(path, createdAny);
+        changed = createdAny;
+        return WinError::Success;
+    });
     if (result == WinError::Success && disposition) {
-        *disposition = createdAny ? RegDisposition::CreatedNewKey
-                                  : RegDisposition::OpenedExistingKey;
+        *disposition =
+            createdAny ? RegDisposition::CreatedNewKey : RegDisposition::OpenedExistingKey;
     }
     return result;
 }
@@ -687,6 +690,8 @@ WinError ExportRegText(Hive hive, std::u16string_view subKey, RegView view, std:
     return WinError::Success;
 }
 
-std::string HiveProblem(Hive hive) { return CurrentProfile()->Hives()->Store(hive)->Problem(); }
+std::string HiveProblem(Hive hive) {
+    return CurrentProfile()->Hives()->Store(hive)->Problem();
+}
 
 }  // namespace zeph::platform

@@ -61,7 +61,7 @@ enum class RegType : uint32_t {
     Qword = 11,
 };
 
-const char* RegTypeName(RegType type);               // "REG_SZ"
+const char* RegTypeName(RegType type);  // "REG_SZ"
 std::optional<RegType> ParseRegTypeName(std::string_view name);
 
 enum class RegDisposition : uint32_t {
@@ -72,13 +72,13 @@ enum class RegDisposition : uint32_t {
 struct RegValueEntry {
     std::u16string name;  // empty for the default value
     RegType type = RegType::None;
-    std::string data;     // the bytes as Windows stores them (UTF-16LE text with its NUL)
+    std::string data;  // the bytes as Windows stores them (UTF-16LE text with its NUL)
 };
 
 class Registry;
 
 class RegKey {
-public:
+  public:
     RegKey();
     ~RegKey();
     RegKey(RegKey&&) noexcept;
@@ -149,7 +149,7 @@ public:
     std::u16string Path() const;
     RegView View() const { return m_view; }
 
-private:
+  private:
     std::shared_ptr<Registry> m_registry;  // keeps the hives of the key's profile
     Hive m_hive = Hive::LocalMachine;
     std::vector<std::u16string> m_path;  // resolved components

@@ -107,7 +107,9 @@ bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string>& out) {
     return true;
 }
 
-std::string HiveFileName(Hive hive) { return U8(HiveShortName(hive)) + ".reg"; }
+std::string HiveFileName(Hive hive) {
+    return U8(HiveShortName(hive)) + ".reg";
+}
 
 bool BuildTree(std::string_view bytes, Hive hive, RegNode& root, int& line, std::string& message) {
     std::vector<RegTextKey> keys;
@@ -120,8 +122,8 @@ bool BuildTree(std::string_view bytes, Hive hive, RegNode& root, int& line, std:
     for (const auto& key : keys) {
         line = key.line;
         if (key.hive != hive) {
-            message = "a key of " + U8(HiveName(key.hive)) + " in the hive file of " +
-                      U8(HiveName(hive));
+            message =
+                "a key of " + U8(HiveName(key.hive)) + " in the hive file of " + U8(HiveName(hive));
             return false;
         }
         if (key.remove) {
@@ -234,7 +236,7 @@ WinError HiveStore::Modify(const std::function<WinError(RegNode& root, bool& cha
     HostFileLock fileLock(m_path + ".lock");
     if (fileLock.Error() != 0) {
         return fileLock.Error() == EACCES || fileLock.Error() == EROFS ? WinError::AccessDenied
-                                                                      : WinError::RegistryIoFailed;
+                                                                       : WinError::RegistryIoFailed;
     }
     if (const WinError loaded = LoadLocked(false); loaded != WinError::Success) {
         return loaded;
@@ -274,7 +276,9 @@ std::shared_ptr<HiveStore> Registry::Store(Hive hive) const {
 
 namespace {
 
-bool Is(const std::u16string& a, std::u16string_view b) { return AsciiEqualsIgnoreCase(a, b); }
+bool Is(const std::u16string& a, std::u16string_view b) {
+    return AsciiEqualsIgnoreCase(a, b);
+}
 
 // Keys below HKLM\SOFTWARE that both views share (WOW64 does not redirect
 // them): the font tables, the profile list, time zones and policies.

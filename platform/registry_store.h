@@ -40,7 +40,7 @@ bool SplitKeyPath(std::u16string_view path, std::vector<std::u16string>& out);
 // same (device, inode, size, modification time); a write takes the lock
 // file, reads the file again and replaces it.
 class HiveStore {
-public:
+  public:
     HiveStore(Hive hive, std::string path);
 
     Hive GetHive() const { return m_hive; }
@@ -52,7 +52,7 @@ public:
     // "path:line: message" of a damaged file, or "".
     std::string Problem();
 
-private:
+  private:
     struct Identity {
         dev_t dev = 0;
         ino_t ino = 0;
@@ -83,13 +83,13 @@ std::string WriteTree(Hive hive, const RegNode& root);
 
 // The four hives of a profile.
 class Registry {
-public:
+  public:
     explicit Registry(const std::string& registryDir, bool wow64Process, bool is64Bit);
     std::shared_ptr<HiveStore> Store(Hive hive) const;
     bool Is64Bit() const { return m_is64Bit; }
     bool Wow64Process() const { return m_wow64Process; }
 
-private:
+  private:
     std::shared_ptr<HiveStore> m_stores[4];
     bool m_wow64Process;
     bool m_is64Bit;

@@ -26,8 +26,9 @@ bool LooksLikeUrl(std::u16string_view target) {
     }
     for (size_t i = 0; i < colon; ++i) {
         const char16_t c = target[i];
-        const bool ok = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
-                        (i > 0 && ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.'));
+        const bool ok =
+            (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+            (i > 0 && ((c >= u'0' && c <= u'9') || c == u'+' || c == u'-' || c == u'.'));
         if (!ok) {
             return false;
         }

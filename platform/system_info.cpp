@@ -14,11 +14,16 @@ using EnvMap = std::map<std::u16string, std::u16string, AsciiLessIgnoreCase>;
 
 std::u16string ArchitectureName(ProcessorArchitecture arch) {
     switch (arch) {
-        case ProcessorArchitecture::Intel: return u"x86";
-        case ProcessorArchitecture::Amd64: return u"AMD64";
-        case ProcessorArchitecture::Arm64: return u"ARM64";
-        case ProcessorArchitecture::Arm: return u"ARM";
-        case ProcessorArchitecture::Ia64: return u"IA64";
+        case ProcessorArchitecture::Intel:
+            return u"x86";
+        case ProcessorArchitecture::Amd64:
+            return u"AMD64";
+        case ProcessorArchitecture::Arm64:
+            return u"ARM64";
+        case ProcessorArchitecture::Arm:
+            return u"ARM";
+        case ProcessorArchitecture::Ia64:
+            return u"IA64";
     }
     return u"AMD64";
 }
@@ -91,43 +96,73 @@ OsVersion GetOsVersion() {
     return v;
 }
 
-ProcessorArchitecture GetNativeArchitecture() { return CurrentProfile()->Facts().architecture; }
+ProcessorArchitecture GetNativeArchitecture() {
+    return CurrentProfile()->Facts().architecture;
+}
 
 uint16_t GetNativeMachine() {
     switch (GetNativeArchitecture()) {
-        case ProcessorArchitecture::Intel: return 0x014C;
-        case ProcessorArchitecture::Amd64: return 0x8664;
-        case ProcessorArchitecture::Arm64: return 0xAA64;
-        case ProcessorArchitecture::Arm: return 0x01C4;
-        case ProcessorArchitecture::Ia64: return 0x0200;
+        case ProcessorArchitecture::Intel:
+            return 0x014C;
+        case ProcessorArchitecture::Amd64:
+            return 0x8664;
+        case ProcessorArchitecture::Arm64:
+            return 0xAA64;
+        case ProcessorArchitecture::Arm:
+            return 0x01C4;
+        case ProcessorArchitecture::Ia64:
+            return 0x0200;
     }
     return 0x8664;
 }
 
-bool IsWow64Process() { return CurrentProfile()->IsWow64Process(); }
-bool Is64BitSystem() { return CurrentProfile()->Is64Bit(); }
-std::u16string GetComputerName() { return CurrentProfile()->Facts().computerName; }
-std::u16string GetUserName() { return CurrentProfile()->Facts().userName; }
-uint32_t GetAnsiCodePage() { return CurrentProfile()->Facts().ansiCodePage; }
-uint32_t GetSessionId() { return CurrentProfile()->Facts().sessionId; }
+bool IsWow64Process() {
+    return CurrentProfile()->IsWow64Process();
+}
+bool Is64BitSystem() {
+    return CurrentProfile()->Is64Bit();
+}
+std::u16string GetComputerName() {
+    return CurrentProfile()->Facts().computerName;
+}
+std::u16string GetUserName() {
+    return CurrentProfile()->Facts().userName;
+}
+uint32_t GetAnsiCodePage() {
+    return CurrentProfile()->Facts().ansiCodePage;
+}
+uint32_t GetSessionId() {
+    return CurrentProfile()->Facts().sessionId;
+}
 
 std::u16string GetKnownFolder(KnownFolder folder) {
     const auto profile = CurrentProfile();
     const KnownFolderTable& t = profile->Folders();
     switch (folder) {
-        case KnownFolder::Windows: return t.windows;
-        case KnownFolder::System: return t.system;
-        case KnownFolder::SystemWow64: return t.systemWow64;
+        case KnownFolder::Windows:
+            return t.windows;
+        case KnownFolder::System:
+            return t.system;
+        case KnownFolder::SystemWow64:
+            return t.systemWow64;
         case KnownFolder::ProgramFiles:
             return profile->IsWow64Process() ? t.programFilesX86 : t.programFiles;
-        case KnownFolder::ProgramFilesX86: return t.programFilesX86;
-        case KnownFolder::ProgramFilesNative: return t.programFiles;
-        case KnownFolder::ProgramData: return t.programData;
-        case KnownFolder::UserProfile: return t.userProfile;
-        case KnownFolder::AppData: return t.appData;
-        case KnownFolder::LocalAppData: return t.localAppData;
-        case KnownFolder::Temp: return t.temp;
-        case KnownFolder::Desktop: return t.desktop;
+        case KnownFolder::ProgramFilesX86:
+            return t.programFilesX86;
+        case KnownFolder::ProgramFilesNative:
+            return t.programFiles;
+        case KnownFolder::ProgramData:
+            return t.programData;
+        case KnownFolder::UserProfile:
+            return t.userProfile;
+        case KnownFolder::AppData:
+            return t.appData;
+        case KnownFolder::LocalAppData:
+            return t.localAppData;
+        case KnownFolder::Temp:
+            return t.temp;
+        case KnownFolder::Desktop:
+            return t.desktop;
     }
     return {};
 }

@@ -44,15 +44,15 @@ uint32_t GetAnsiCodePage();  // GetACP
 uint32_t GetSessionId();
 
 enum class KnownFolder : uint8_t {
-    Windows,            // GetWindowsDirectory
-    System,             // GetSystemDirectory (System32 also for the WOW64 process)
-    SystemWow64,        // GetSystemWow64Directory
-    ProgramFiles,       // as this process sees it: the x86 one for a WOW64 process
+    Windows,       // GetWindowsDirectory
+    System,        // GetSystemDirectory (System32 also for the WOW64 process)
+    SystemWow64,   // GetSystemWow64Directory
+    ProgramFiles,  // as this process sees it: the x86 one for a WOW64 process
     ProgramFilesX86,
-    ProgramFilesNative, // the 64-bit one on a 64-bit system (ProgramW6432)
-    ProgramData,        // CSIDL_COMMON_APPDATA, %ALLUSERSPROFILE%
+    ProgramFilesNative,  // the 64-bit one on a 64-bit system (ProgramW6432)
+    ProgramData,         // CSIDL_COMMON_APPDATA, %ALLUSERSPROFILE%
     UserProfile,
-    AppData,            // CSIDL_APPDATA
+    AppData,  // CSIDL_APPDATA
     LocalAppData,
     Temp,
     Desktop,

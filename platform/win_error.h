@@ -55,7 +55,9 @@ enum class WinError : uint32_t {
     NotFound = 1168,
 };
 
-inline constexpr uint32_t ToNumber(WinError e) { return static_cast<uint32_t>(e); }
+inline constexpr uint32_t ToNumber(WinError e) {
+    return static_cast<uint32_t>(e);
+}
 
 // The Windows message text of a code, for operators ("The system cannot find
 // the file specified.").

@@ -87,13 +87,15 @@ TEST(Drives, DamagedTableIsReportedLineByLine) {
         problems.push_back(p.ToString());
     }
     const std::string file = (profile.Root() / "drives.ini").string();
-    EXPECT_EQ(problems, (std::vector<std::string>{
-                            file + ":13: expected key=value or [section]",
-                            file + ":5: type: expected fixed, removable, remote, cdrom or ramdisk (\"floppy\")",
-                            file + ":6: a section must be one drive letter, not [EE]",
-                            file + ":8: drive F: the key \"path\" is missing",
-                            file + ":12: free_mb: expected a number of MiB (\"lots\")",
-                        }));
+    EXPECT_EQ(
+        problems,
+        (std::vector<std::string>{
+            file + ":13: expected key=value or [section]",
+            file + ":5: type: expected fixed, removable, remote, cdrom or ramdisk (\"floppy\")",
+            file + ":6: a section must be one drive letter, not [EE]",
+            file + ":8: drive F: the key \"path\" is missing",
+            file + ":12: free_mb: expected a number of MiB (\"lots\")",
+        }));
     // The sound drive stays usable and the file is left as written.
     EXPECT_EQ(GetDriveType(u"C:\\"), DriveType::Fixed);
     EXPECT_EQ(GetDriveType(u"D:\\"), DriveType::NoRootDir);

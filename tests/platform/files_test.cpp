@@ -48,10 +48,10 @@ TEST(Files, SharingBetweenHandles) {
         bool secondOpens;
     } cases[] = {
         {R, Sr, R, Sr, true},
-        {R, Sr, W, Srw, false},     // the first does not share writing
-        {W, Srw, R, Sr, false},     // the second refuses to share the first's writing
+        {R, Sr, W, Srw, false},  // the first does not share writing
+        {W, Srw, R, Sr, false},  // the second refuses to share the first's writing
         {R, Srw, W, Srw, true},
-        {W, Sr, R, Sr, false},      // the same with the first sharing reading only
+        {W, Sr, R, Sr, false},  // the same with the first sharing reading only
         {W, Sr, R, Srw, true},
         {R, None, R, Sall, false},  // an exclusive handle
         {All, Sr, R, Srw, false},   // GENERIC_ALL holds deletion, which the second does not share
@@ -62,15 +62,18 @@ TEST(Files, SharingBetweenHandles) {
         File first, second;
         ASSERT_EQ(File::Open(kFile, c.firstAccess, c.firstShare, Disposition::OpenExisting, first),
                   WinError::Success);
-        const WinError e = File::Open(kFile, c.secondAccess, c.secondShare, Disposition::OpenExisting, second);
+        const WinError e =
+            File::Open(kFile, c.secondAccess, c.secondShare, Disposition::OpenExisting, second);
         EXPECT_EQ(e, c.secondOpens ? WinError::Success : WinError::SharingViolation)
-            << std::hex << static_cast<uint32_t>(c.firstAccess) << "/" << static_cast<uint32_t>(c.firstShare)
-            << " then " << static_cast<uint32_t>(c.secondAccess) << "/" << static_cast<uint32_t>(c.secondShare);
+            << std::hex << static_cast<uint32_t>(c.firstAccess) << "/"
+            << static_cast<uint32_t>(c.firstShare) << " then "
+            << static_cast<uint32_t>(c.secondAccess) << "/" << static_cast<uint32_t>(c.secondShare);
     }
     // Closing a handle lifts its refusal.
     {
         File exclusive;
-        ASSERT_EQ(File::Open(kFile, R, None, Disposition::OpenExisting, exclusive), WinError::Success);
+        ASSERT_EQ(File::Open(kFile, R, None, Disposition::OpenExisting, exclusive),
+                  WinError::Success);
     }
     File after;
     EXPECT_EQ(File::Open(kFile, R, Sr, Disposition::OpenExisting, after), WinError::Success);
@@ -86,7 +89,8 @@ TEST(Files, CreateOfAHeldFileFailsInUseAcrossProcesses) {
     ASSERT_EQ(Event::Create(u"Local\\file-ready", EventReset::Manual, EventState::Clear, ready),
               WinError::Success);
     Process holder;
-    ASSERT_EQ(helper::StartHelper("hold-file C:\\work\\a.bin Local\\file-ready", holder), WinError::Success);
+    ASSERT_EQ(helper::StartHelper("hold-file C:\\work\\a.bin Local\\file-ready", holder),
+              WinError::Success);
     ASSERT_EQ(ready.Wait(20000), WaitResult::Signaled);
 
     File file;
@@ -109,30 +113,38 @@ TEST(Files, CreateOfAHeldFileFailsInUseAcrossProcesses) {
 TEST(Files, DispositionsAndTheirErrors) {
     ProfileFixture profile;
     File file;
-    EXPECT_EQ(File::Open(u"C:\\missing\\x.txt", FileAccess::Write, FileShare::None, Disposition::CreateAlways,
-                         file),
+    EXPECT_EQ(File::Open(u"C:\\missing\\x.txt", FileAccess::Write, FileShare::None,
+                         Disposition::CreateAlways, file),
               WinError::PathNotFound);
-    EXPECT_EQ(File::Open(u"C:\\x.txt", FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file),
+    EXPECT_EQ(File::Open(u"C:\\x.txt", FileAccess::Read, FileShare::Read, Disposition::OpenExisting,
+                         file),
               WinError::FileNotFound);
-    ASSERT_EQ(File::Open(u"C:\\x.txt", FileAccess::Write, FileShare::None, Disposition::CreateNew, file),
-              WinError::Success);
+    ASSERT_EQ(
+        File::Open(u"C:\\x.txt", FileAccess::Write, FileShare::None, Disposition::CreateNew, file),
+        WinError::Success);
     EXPECT_FALSE(file.Existed());
     file.Close();
-    EXPECT_EQ(File::Open(u"C:\\x.txt", FileAccess::Write, FileShare::None, Disposition::CreateNew, file),
-              WinError::FileExists);
-    ASSERT_EQ(File::Open(u"C:\\x.txt", FileAccess::Write, FileShare::None, Disposition::OpenAlways, file),
-              WinError::Success);
+    EXPECT_EQ(
+        File::Open(u"C:\\x.txt", FileAccess::Write, FileShare::None, Disposition::CreateNew, file),
+        WinError::FileExists);
+    ASSERT_EQ(
+        File::Open(u"C:\\x.txt", FileAccess::Write, FileShare::None, Disposition::OpenAlways, file),
+        WinError::Success);
     EXPECT_TRUE(file.Existed());
     file.Close();
-    EXPECT_EQ(File::Open(u"C:\\Windows", FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file),
+    EXPECT_EQ(File::Open(u"C:\\Windows", FileAccess::Read, FileShare::Read,
+                         Disposition::OpenExisting, file),
               WinError::AccessDenied);
-    EXPECT_EQ(File::Open(u"Q:\\x", FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file),
-              WinError::PathNotFound);
-    EXPECT_EQ(File::Open(u"C:\\bad|name", FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file),
+    EXPECT_EQ(
+        File::Open(u"Q:\\x", FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file),
+        WinError::PathNotFound);
+    EXPECT_EQ(File::Open(u"C:\\bad|name", FileAccess::Read, FileShare::Read,
+                         Disposition::OpenExisting, file),
               WinError::InvalidName);
 
     WriteText(u"C:\\x.txt", "0123456789");
-    ASSERT_EQ(File::Open(u"C:\\x.txt", FileAccess::ReadWrite, FileShare::Read, Disposition::OpenExisting, file),
+    ASSERT_EQ(File::Open(u"C:\\x.txt", FileAccess::ReadWrite, FileShare::Read,
+                         Disposition::OpenExisting, file),
               WinError::Success);
     uint64_t position = 0;
     ASSERT_EQ(file.Seek(4, SeekOrigin::Begin, &position), WinError::Success);
@@ -155,10 +167,12 @@ TEST(Files, ReadOnlyFilesAndAttributes) {
 
     // Refused even to root, as Windows refuses everyone.
     File file;
-    EXPECT_EQ(File::Open(u"C:\\ro.txt", FileAccess::Write, FileShare::None, Disposition::OpenExisting, file),
+    EXPECT_EQ(File::Open(u"C:\\ro.txt", FileAccess::Write, FileShare::None,
+                         Disposition::OpenExisting, file),
               WinError::AccessDenied);
     EXPECT_EQ(DeleteFile(u"C:\\ro.txt"), WinError::AccessDenied);
-    EXPECT_EQ(File::Open(u"C:\\ro.txt", FileAccess::Read, FileShare::Read, Disposition::OpenExisting, file),
+    EXPECT_EQ(File::Open(u"C:\\ro.txt", FileAccess::Read, FileShare::Read,
+                         Disposition::OpenExisting, file),
               WinError::Success);
     file.Close();
     ASSERT_EQ(SetFileAttributes(u"C:\\ro.txt", kFileAttributeNormal), WinError::Success);
@@ -208,7 +222,8 @@ TEST(Files, MovesDelayedUntilTheRestart) {
     ASSERT_EQ(CreateDirectories(u"C:\\emptydir"), WinError::Success);
 
     ASSERT_EQ(MoveFile(u"C:\\leftover.tmp", u"", MoveFlags::DelayUntilReboot), WinError::Success);
-    ASSERT_EQ(MoveFile(u"C:\\new.dll0", u"C:\\old.dll", MoveFlags::DelayUntilReboot | MoveFlags::ReplaceExisting),
+    ASSERT_EQ(MoveFile(u"C:\\new.dll0", u"C:\\old.dll",
+                       MoveFlags::DelayUntilReboot | MoveFlags::ReplaceExisting),
               WinError::Success);
     ASSERT_EQ(MoveFile(u"c:/kinsttemp", u"", MoveFlags::DelayUntilReboot), WinError::Success);
     ASSERT_EQ(MoveFile(u"C:\\emptydir", u"", MoveFlags::DelayUntilReboot), WinError::Success);
@@ -216,15 +231,17 @@ TEST(Files, MovesDelayedUntilTheRestart) {
 
     // Recorded where Windows records it, in its format.
     RegKey key;
-    ASSERT_EQ(RegKey::Open(Hive::LocalMachine, u"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
-                           RegAccess::Read, RegView::Default, key),
-              WinError::Success);
+    ASSERT_EQ(
+        RegKey::Open(Hive::LocalMachine, u"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                     RegAccess::Read, RegView::Default, key),
+        WinError::Success);
     RegValueEntry value;
     ASSERT_EQ(key.GetValue(u"PendingFileRenameOperations", value), WinError::Success);
     EXPECT_EQ(value.type, RegType::MultiSz);
-    const std::u16string expected(u"\\??\\C:\\leftover.tmp\0\0\\??\\C:\\new.dll0\0!\\??\\C:\\old.dll\0"
-                                  u"\\??\\C:\\kinsttemp\0\0\\??\\C:\\emptydir\0\0\0",
-                                  89);
+    const std::u16string expected(
+        u"\\??\\C:\\leftover.tmp\0\0\\??\\C:\\new.dll0\0!\\??\\C:\\old.dll\0"
+        u"\\??\\C:\\kinsttemp\0\0\\??\\C:\\emptydir\0\0\0",
+        89);
     std::string bytes;
     for (char16_t c : expected) {
         bytes.push_back(static_cast<char>(c & 0xFF));
@@ -255,14 +272,18 @@ TEST(Files, BusyFileIsReplacedAtTheRestart) {
     ASSERT_EQ(CreateDirectories(u"C:\\work"), WinError::Success);
     WriteText(kFile, "old");
     File holder;
-    ASSERT_EQ(File::Open(kFile, FileAccess::Read, FileShare::None, Disposition::OpenExisting, holder),
-              WinError::Success);
+    ASSERT_EQ(
+        File::Open(kFile, FileAccess::Read, FileShare::None, Disposition::OpenExisting, holder),
+        WinError::Success);
     File target;
-    EXPECT_EQ(File::Open(kFile, FileAccess::All, FileShare::None, Disposition::CreateAlways, target),
+    EXPECT_EQ(
+        File::Open(kFile, FileAccess::All, FileShare::None, Disposition::CreateAlways, target),
+        WinError::SharingViolation);
+    EXPECT_EQ(MoveFile(kFile, u"C:\\work\\a.bin_d_1f", MoveFlags::None),
               WinError::SharingViolation);
-    EXPECT_EQ(MoveFile(kFile, u"C:\\work\\a.bin_d_1f", MoveFlags::None), WinError::SharingViolation);
     WriteText(u"C:\\work\\a.bin0", "new");
-    ASSERT_EQ(MoveFile(u"C:\\work\\a.bin0", kFile, MoveFlags::ReplaceExisting | MoveFlags::DelayUntilReboot),
+    ASSERT_EQ(MoveFile(u"C:\\work\\a.bin0", kFile,
+                       MoveFlags::ReplaceExisting | MoveFlags::DelayUntilReboot),
               WinError::Success);
     holder.Close();  // the program ends before the restart
     CarryOutPendingRenames();
@@ -270,10 +291,41 @@ TEST(Files, BusyFileIsReplacedAtTheRestart) {
 
     // A handle that shares deletion lets the file be moved aside while open.
     File shared;
-    ASSERT_EQ(File::Open(kFile, FileAccess::Read, FileShare::Read | FileShare::Delete, Disposition::OpenExisting,
-                         shared),
+    ASSERT_EQ(File::Open(kFile, FileAccess::Read, FileShare::Read | FileShare::Delete,
+                         Disposition::OpenExisting, shared),
               WinError::Success);
     EXPECT_EQ(MoveFile(kFile, u"C:\\work\\aside", MoveFlags::None), WinError::Success);
+}
+
+// The installer reads its own file through a read-only view.
+TEST(Files, MappedReadOnlyInPlace) {
+    ProfileFixture profile;
+    std::string big(3 * 4096 + 7, 'a');
+    big.back() = 'z';
+    WriteText(u"C:\\setup.exe", big);
+    MappedFile mapped;
+    ASSERT_EQ(MappedFile::Open(u"C:\\setup.exe", mapped), WinError::Success);
+    ASSERT_EQ(mapped.Size(), big.size());
+    EXPECT_EQ(mapped.Data()[0], 'a');
+    EXPECT_EQ(mapped.Data()[big.size() - 1], 'z');
+    // As on Windows, the view keeps the file as it was opened (sharing only
+    // reading) after its handle closed: a writer waits for the view to go.
+    File writer;
+    EXPECT_EQ(File::Open(u"C:\\setup.exe", FileAccess::Write, FileShare::ReadWrite,
+                         Disposition::OpenExisting, writer),
+              WinError::SharingViolation);
+    mapped.Close();
+    EXPECT_EQ(File::Open(u"C:\\setup.exe", FileAccess::Write, FileShare::ReadWrite,
+                         Disposition::OpenExisting, writer),
+              WinError::Success);
+    writer.Close();
+
+    WriteText(u"C:\\empty.bin", "");
+    ASSERT_EQ(MappedFile::Open(u"C:\\empty.bin", mapped), WinError::Success);
+    EXPECT_TRUE(mapped.IsOpen());
+    EXPECT_EQ(mapped.Size(), 0u);
+    EXPECT_EQ(MappedFile::Open(u"C:\\none.exe", mapped), WinError::FileNotFound);
+    EXPECT_FALSE(mapped.IsOpen());
 }
 
 }  // namespace

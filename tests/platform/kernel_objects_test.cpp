@@ -42,7 +42,8 @@ TEST(KernelObjects, SecondMappingOfANameAlreadyExists) {
 TEST(KernelObjects, NamesPrefixesAndTypes) {
     ProfileFixture profile;
     Event local, global, other;
-    ASSERT_EQ(Event::Create(u"Shared", EventReset::Manual, EventState::Clear, local), WinError::Success);
+    ASSERT_EQ(Event::Create(u"Shared", EventReset::Manual, EventState::Clear, local),
+              WinError::Success);
     EXPECT_EQ(Event::Create(u"Local\\Shared", EventReset::Manual, EventState::Clear, other),
               WinError::AlreadyExists);  // a bare name is Local
     EXPECT_EQ(Event::Create(u"Global\\Shared", EventReset::Manual, EventState::Clear, global),
@@ -51,7 +52,8 @@ TEST(KernelObjects, NamesPrefixesAndTypes) {
     Mutex mutex;
     EXPECT_EQ(Mutex::Open(u"Shared", mutex), WinError::InvalidHandle);  // the name holds an event
     EXPECT_EQ(Mutex::Create(u"Shared", MutexOwner::None, mutex), WinError::InvalidHandle);
-    EXPECT_EQ(Event::Create(u"a\\b", EventReset::Manual, EventState::Clear, other), WinError::PathNotFound);
+    EXPECT_EQ(Event::Create(u"a\\b", EventReset::Manual, EventState::Clear, other),
+              WinError::PathNotFound);
     EXPECT_EQ(Event::Open(u"Global\\", other), WinError::PathNotFound);
 }
 
@@ -59,11 +61,11 @@ TEST(KernelObjects, EventsResetManuallyOrByTheWait) {
     ProfileFixture profile;
     for (const std::u16string_view name : {u"Local\\ev", u""}) {  // named and unnamed
         Event manual, automatic;
-        ASSERT_EQ(Event::Create(name.empty() ? name : u"Local\\manual", EventReset::Manual, EventState::Set,
-                                manual),
+        ASSERT_EQ(Event::Create(name.empty() ? name : u"Local\\manual", EventReset::Manual,
+                                EventState::Set, manual),
                   WinError::Success);
-        ASSERT_EQ(Event::Create(name.empty() ? name : u"Local\\auto", EventReset::Auto, EventState::Clear,
-                                automatic),
+        ASSERT_EQ(Event::Create(name.empty() ? name : u"Local\\auto", EventReset::Auto,
+                                EventState::Clear, automatic),
                   WinError::Success);
         EXPECT_EQ(manual.Wait(0), WaitResult::Signaled);
         EXPECT_EQ(manual.Wait(0), WaitResult::Signaled);  // stays set
@@ -86,7 +88,8 @@ TEST(KernelObjects, EventsResetManuallyOrByTheWait) {
 TEST(KernelObjects, EventsAcrossProcesses) {
     ProfileFixture profile;
     Event go;
-    ASSERT_EQ(Event::Create(u"Global\\go", EventReset::Manual, EventState::Clear, go, ObjectSecurity::Everyone),
+    ASSERT_EQ(Event::Create(u"Global\\go", EventReset::Manual, EventState::Clear, go,
+                            ObjectSecurity::Everyone),
               WinError::Success);
     Process waiter;
     ASSERT_EQ(helper::StartHelper("event-wait Global\\go 20000", waiter), WinError::Success);
@@ -96,7 +99,8 @@ TEST(KernelObjects, EventsAcrossProcesses) {
 
     // The other way round, and a reset made by another process counts here.
     Event back;
-    ASSERT_EQ(Event::Create(u"Local\\back", EventReset::Auto, EventState::Clear, back), WinError::Success);
+    ASSERT_EQ(Event::Create(u"Local\\back", EventReset::Auto, EventState::Clear, back),
+              WinError::Success);
     EXPECT_EQ(helper::RunHelper("event-set Local\\back"), 0u);
     EXPECT_EQ(back.Wait(20000), WaitResult::Signaled);
     EXPECT_EQ(helper::RunHelper("event-wait Global\\go 0"), 0u);
@@ -110,9 +114,11 @@ TEST(KernelObjects, EventsAcrossProcesses) {
 TEST(KernelObjects, DeadHoldersObjectDisappears) {
     ProfileFixture profile;
     Event ready;
-    ASSERT_EQ(Event::Create(u"Local\\ready", EventReset::Manual, EventState::Clear, ready), WinError::Success);
+    ASSERT_EQ(Event::Create(u"Local\\ready", EventReset::Manual, EventState::Clear, ready),
+              WinError::Success);
     Process holder;
-    ASSERT_EQ(helper::StartHelper("hold-mapping Local\\instance Local\\ready", holder), WinError::Success);
+    ASSERT_EQ(helper::StartHelper("hold-mapping Local\\instance Local\\ready", holder),
+              WinError::Success);
     ASSERT_EQ(ready.Wait(20000), WaitResult::Signaled);
     FileMapping mapping;
     EXPECT_EQ(FileMapping::Create(u"Local\\instance", 4, mapping), WinError::AlreadyExists);
@@ -148,7 +154,8 @@ TEST(KernelObjects, MutexOwnershipRecursionAndAbandonment) {
 
     // A process that ends owning a mutex abandons it to the next waiter.
     Event ready;
-    ASSERT_EQ(Event::Create(u"Local\\mready", EventReset::Manual, EventState::Clear, ready), WinError::Success);
+    ASSERT_EQ(Event::Create(u"Local\\mready", EventReset::Manual, EventState::Clear, ready),
+              WinError::Success);
     Mutex held;
     ASSERT_EQ(Mutex::Create(u"Local\\held", MutexOwner::None, held), WinError::Success);
     EXPECT_EQ(helper::RunHelper("hold-mutex Local\\held Local\\mready"), 0u);
@@ -188,7 +195,8 @@ TEST(KernelObjects, ObjectsNobodyMayOpen) {
     ASSERT_EQ(Event::Create(u"Global\\guarded-ev", EventReset::Manual, EventState::Set, event,
                             ObjectSecurity::Nobody),
               WinError::Success);
-    ASSERT_EQ(Semaphore::Create(u"Global\\guarded-sem", 0, 1, sem, ObjectSecurity::Nobody), WinError::Success);
+    ASSERT_EQ(Semaphore::Create(u"Global\\guarded-sem", 0, 1, sem, ObjectSecurity::Nobody),
+              WinError::Success);
     Mutex m2;
     Event e2;
     Semaphore s2;
@@ -225,8 +233,8 @@ TEST(KernelObjects, NamedPipes) {
     server.Close();
     NamedPipe late;
     EXPECT_EQ(NamedPipe::Connect(u"\\\\.\\pipe\\zeph_test", late), WinError::FileNotFound);
-    EXPECT_EQ(File::Open(u"\\\\.\\pipe\\none", FileAccess::ReadWrite, FileShare::None, Disposition::OpenExisting,
-                         client),
+    EXPECT_EQ(File::Open(u"\\\\.\\pipe\\none", FileAccess::ReadWrite, FileShare::None,
+                         Disposition::OpenExisting, client),
               WinError::FileNotFound);
 }
 

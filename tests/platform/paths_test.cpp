@@ -77,10 +77,14 @@ TEST(Paths, DriveLettersMapToTheirFolders) {
     }
     EXPECT_EQ(ToHostPath(u"\\\\.\\Driver1"), (profile.Root() / "devices" / "Driver1").string());
     EXPECT_EQ(ToHostPath(u"\\\\.\\C:"), c);
+    // A device name from a configuration document stays in the device folder.
+    EXPECT_EQ(ToHostPath(u"\\\\.\\Global\\.."), (profile.Root() / "devices" / "%2E.").string());
+    EXPECT_EQ(ToHostPath(u"\\\\.\\a/../b"), (profile.Root() / "devices" / "a%2F..%2Fb").string());
 }
 
 TEST(Paths, HostPathsGetTheMostSpecificDrive) {
-    ProfileFixture profile({.drivesIni = "[C]\npath=drive_c\n[D]\npath=drive_c/data\n[Z]\npath=/\ntype=remote\n"});
+    ProfileFixture profile(
+        {.drivesIni = "[C]\npath=drive_c\n[D]\npath=drive_c/data\n[Z]\npath=/\ntype=remote\n"});
     const std::string c = profile.DriveC().string();
     EXPECT_EQ(ToWindowsPath(c + "/Windows/System32"), u"C:\\Windows\\System32");
     EXPECT_EQ(ToWindowsPath(c + "/data/sub/file.txt"), u"D:\\sub\\file.txt");

@@ -25,15 +25,16 @@ TEST(CommandLine, SplitsByTheWindowsRules) {
         std::u16string_view line;
         std::vector<std::u16string> args;
     } cases[] = {
-        {u"\"C:\\Program Files\\a.exe\" -cid:1 /silent", {u"C:\\Program Files\\a.exe", u"-cid:1", u"/silent"}},
+        {u"\"C:\\Program Files\\a.exe\" -cid:1 /silent",
+         {u"C:\\Program Files\\a.exe", u"-cid:1", u"/silent"}},
         {u"C:\\a.exe", {u"C:\\a.exe"}},
-        {u"a\\\\b.exe x", {u"a\\\\b.exe", u"x"}},               // no escapes in the program name
+        {u"a\\\\b.exe x", {u"a\\\\b.exe", u"x"}},  // no escapes in the program name
         {u"p \"a b\" c", {u"p", u"a b", u"c"}},
-        {u"p a\\\\\\\"b", {u"p", u"a\\\"b"}},                    // 3 backslashes + quote
-        {u"p a\\\\\"b c\"", {u"p", u"a\\b c"}},                   // 2 backslashes + quote opens
-        {u"p a\\b\\ c", {u"p", u"a\\b\\", u"c"}},                 // backslashes elsewhere stay
+        {u"p a\\\\\\\"b", {u"p", u"a\\\"b"}},      // 3 backslashes + quote
+        {u"p a\\\\\"b c\"", {u"p", u"a\\b c"}},    // 2 backslashes + quote opens
+        {u"p a\\b\\ c", {u"p", u"a\\b\\", u"c"}},  // backslashes elsewhere stay
         {u"p \"\"", {u"p", u""}},
-        {u"p \"a\"\"b\"", {u"p", u"a\"b"}},                       // "" inside quotes
+        {u"p \"a\"\"b\"", {u"p", u"a\"b"}},  // "" inside quotes
         {u"p\t a\t\tb ", {u"p", u"a", u"b"}},
         {u"", {}},
     };
@@ -43,9 +44,15 @@ TEST(CommandLine, SplitsByTheWindowsRules) {
 }
 
 TEST(CommandLine, QuotedArgumentsSplitBackUnchanged) {
-    const std::vector<std::u16string> args = {
-        u"C:\\Program Files\\setup.exe", u"plain", u"with space", u"", u"quote\"inside",
-        u"trailing\\", u"dir with\\ slash\\", u"\\\\\"", u"tab\there"};
+    const std::vector<std::u16string> args = {u"C:\\Program Files\\setup.exe",
+                                              u"plain",
+                                              u"with space",
+                                              u"",
+                                              u"quote\"inside",
+                                              u"trailing\\",
+                                              u"dir with\\ slash\\",
+                                              u"\\\\\"",
+                                              u"tab\there"};
     EXPECT_EQ(SplitCommandLine(JoinCommandLine(args)), args);
     EXPECT_EQ(QuoteArgument(u"plain"), u"plain");
     EXPECT_EQ(QuoteArgument(u"a b\\"), u"\"a b\\\\\"");
@@ -55,7 +62,8 @@ TEST(Process, StartWaitAndExitCode) {
     ProfileFixture profile;
     EXPECT_EQ(helper::RunHelper("exit 7"), 7u);
     Process sleeper;
-    ASSERT_EQ(StartProcess(u"sleep 30", {}, sleeper), WinError::Success);  // a bare name is looked up in PATH
+    ASSERT_EQ(StartProcess(u"sleep 30", {}, sleeper),
+              WinError::Success);  // a bare name is looked up in PATH
     EXPECT_EQ(sleeper.Wait(50), WaitResult::Timeout);
     EXPECT_EQ(sleeper.ExitCode(), kStillActive);
     ASSERT_EQ(sleeper.Terminate(), WinError::Success);
@@ -112,8 +120,9 @@ TEST(Process, ScriptsGetTheirRunBit) {
 TEST(Process, SnapshotFindsThisProcess) {
     ProfileFixture profile;
     const auto entries = SnapshotProcesses();
-    const auto self = std::find_if(entries.begin(), entries.end(),
-                                   [](const ProcessEntry& e) { return e.pid == GetCurrentProcessId(); });
+    const auto self = std::find_if(entries.begin(), entries.end(), [](const ProcessEntry& e) {
+        return e.pid == GetCurrentProcessId();
+    });
     ASSERT_NE(self, entries.end());
     EXPECT_EQ(self->parentPid, static_cast<uint32_t>(::getppid()));
     EXPECT_EQ(self->exeName, u"test_platform");
@@ -144,6 +153,7 @@ TEST(Process, InteractiveUserFromLogindOrSudo) {
     auto user = FindInteractiveUser(sources);
     ASSERT_TRUE(user.has_value());
     EXPECT_EQ(user->uid, 65534u);
+    EXPECT_FALSE(user->administrator);  // nobody is in no administrators group
     EXPECT_EQ(user->source, "logind session c3");
     EXPECT_NE(std::find(user->environment.begin(), user->environment.end(), "DISPLAY=:7"),
               user->environment.end());
@@ -183,7 +193,8 @@ TEST(Process, StartsAsTheInteractiveUser) {
     ASSERT_EQ(started, WinError::Success);
     ASSERT_EQ(process.Wait(30000), WaitResult::Signaled);
     EXPECT_EQ(process.ExitCode(), 0u);
-    EXPECT_NE(ReadFile(profile.DriveC() / "out" / "who.txt").find("uid=65534\n"), std::string::npos);
+    EXPECT_NE(ReadFile(profile.DriveC() / "out" / "who.txt").find("uid=65534\n"),
+              std::string::npos);
 }
 
 TEST(Process, DllPackagesThroughTheirExport) {

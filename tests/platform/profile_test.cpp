@@ -50,14 +50,16 @@ TEST(Profile, CreatedWithDefaultsOnFirstUse) {
     EXPECT_EQ(version.ReadString(u"CurrentBuildNumber"), u"19045");
     EXPECT_EQ(version.ReadDword(u"CurrentMajorVersionNumber"), 10u);
     RegKey fonts;  // shared between the views, as the font lookup of the UI expects
-    ASSERT_EQ(RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
-                           RegAccess::Read, RegView::Default, fonts),
-              WinError::Success);
+    ASSERT_EQ(
+        RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Fonts",
+                     RegAccess::Read, RegView::Default, fonts),
+        WinError::Success);
     EXPECT_TRUE(fonts.ReadString(u"Microsoft YaHei & Microsoft YaHei UI (TrueType)").has_value());
     RegKey runOnce;
-    EXPECT_EQ(RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
-                           RegAccess::Read, RegView::Default, runOnce),
-              WinError::Success);
+    EXPECT_EQ(
+        RegKey::Open(Hive::LocalMachine, u"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+                     RegAccess::Read, RegView::Default, runOnce),
+        WinError::Success);
 
     // Opening again changes nothing.
     const std::string before = ReadFile(profile.Root() / "system.ini");
@@ -94,19 +96,21 @@ TEST(Profile, SystemIniSettingsAndItsDamagedLines) {
     EXPECT_EQ(f.computerName, u"OFFICE-PC");
     EXPECT_FALSE(profile.Profile().IsWow64Process());  // nothing is WOW64 on a 32-bit system
     EXPECT_EQ(profile.Profile().Folders().temp, u"D:\\tmp");
-    EXPECT_EQ(profile.Profile().Folders().windows, u"C:\\Windows");  // the damaged line keeps the default
+    EXPECT_EQ(profile.Profile().Folders().windows,
+              u"C:\\Windows");  // the damaged line keeps the default
     EXPECT_EQ(profile.Profile().Folders().programFilesX86, u"C:\\Program Files");
 
     std::vector<std::string> problems;
     for (const auto& p : profile.Profile().Problems()) {
         problems.push_back(std::to_string(p.line) + ": " + p.message);
     }
-    EXPECT_EQ(problems, (std::vector<std::string>{
-                            "8: wow64: expected 0 or 1 (\"yes\")",
-                            "9: unknown key \"colour\" in [system]",
-                            "12: windows: expected a Windows path such as C:\\Windows (\"not a path\")",
-                            "15: unknown section [moods]",
-                        }));
+    EXPECT_EQ(problems,
+              (std::vector<std::string>{
+                  "8: wow64: expected 0 or 1 (\"yes\")",
+                  "9: unknown key \"colour\" in [system]",
+                  "12: windows: expected a Windows path such as C:\\Windows (\"not a path\")",
+                  "15: unknown section [moods]",
+              }));
     EXPECT_EQ(ReadFile(profile.Root() / "system.ini"), system);  // never rewritten
 
     // Init refuses to rewrite a damaged file.
@@ -119,8 +123,9 @@ TEST(Profile, SystemIniSettingsAndItsDamagedLines) {
 }
 
 TEST(Profile, InitAppliesChangesAndKeepsTheRest) {
-    ProfileFixture profile({.systemIni = "[system]\nversion=10.0.19045\n[environment]\nMY_VAR=kept\n"
-                                         "[hardware]\nvpn=1\n"});
+    ProfileFixture profile({.systemIni =
+                                "[system]\nversion=10.0.19045\n[environment]\nMY_VAR=kept\n"
+                                "[hardware]\nvpn=1\n"});
     ProfileChanges changes;
     changes.build = 22000;
     changes.architecture = ProcessorArchitecture::Intel;
@@ -156,7 +161,8 @@ TEST(Profile, InitAppliesChangesAndKeepsTheRest) {
               WinError::Success);
     EXPECT_EQ(version.ReadString(u"CurrentBuild"), u"22000");
     RegKey name;
-    ASSERT_EQ(RegKey::Open(Hive::LocalMachine, u"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
+    ASSERT_EQ(RegKey::Open(Hive::LocalMachine,
+                           u"SYSTEM\\CurrentControlSet\\Control\\ComputerName\\ComputerName",
                            RegAccess::Read, RegView::Default, name),
               WinError::Success);
     EXPECT_EQ(name.ReadString(u"ComputerName"), u"LAB-1");
@@ -177,9 +183,11 @@ TEST(Profile, InitMakesANewProfileWithTheGivenFacts) {
     EXPECT_EQ(profile->Facts().servicePackMajor, 3u);
     EXPECT_FALSE(profile->Is64Bit());
     // A 32-bit machine's hives have no Wow6432Node.
-    EXPECT_EQ(zeph::test::ReadFile(dir.Path() / "fresh" / "registry" / "HKLM.reg").find("Wow6432Node"),
-              std::string::npos);
-    EXPECT_NE(zeph::test::ReadFile(dir.Path() / "fresh" / "registry" / "HKLM.reg").find("\"CSDVersion\"=\"Service Pack 3\""),
+    EXPECT_EQ(
+        zeph::test::ReadFile(dir.Path() / "fresh" / "registry" / "HKLM.reg").find("Wow6432Node"),
+        std::string::npos);
+    EXPECT_NE(zeph::test::ReadFile(dir.Path() / "fresh" / "registry" / "HKLM.reg")
+                  .find("\"CSDVersion\"=\"Service Pack 3\""),
               std::string::npos);
 }
 

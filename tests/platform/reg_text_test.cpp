@@ -16,7 +16,9 @@ std::string Utf16Bytes(std::u16string_view text) {
     return bytes;
 }
 
-std::string Sz(std::u16string_view text) { return Utf16Bytes(text) + std::string(2, '\0'); }
+std::string Sz(std::u16string_view text) {
+    return Utf16Bytes(text) + std::string(2, '\0');
+}
 
 TEST(RegText, ReadsEveryValueForm) {
     const std::string text =
@@ -120,8 +122,8 @@ TEST(RegText, WrittenTextReadsBackUnchanged) {
     } values[] = {
         {u"plain", RegType::Sz, Sz(u"C:\\dir \"quoted\"")},
         {u"", RegType::Sz, Sz(u"default")},
-        {u"newline", RegType::Sz, Sz(u"two\nlines")},          // written as hex(1)
-        {u"unterminated", RegType::Sz, Utf16Bytes(u"abc")},   // written as hex(1)
+        {u"newline", RegType::Sz, Sz(u"two\nlines")},        // written as hex(1)
+        {u"unterminated", RegType::Sz, Utf16Bytes(u"abc")},  // written as hex(1)
         {u"number", RegType::Dword, std::string("\x78\x56\x34\x12", 4)},
         {u"short dword", RegType::Dword, std::string("\x01", 1)},
         {u"multi", RegType::MultiSz, Sz(u"a") + Sz(u"b") + std::string(2, '\0')},
@@ -137,7 +139,8 @@ TEST(RegText, WrittenTextReadsBackUnchanged) {
     std::vector<RegTextKey> keys;
     RegTextError error;
     ASSERT_TRUE(ParseRegText(writer.Text(), keys, error))
-        << error.line << ": " << error.message << "\n" << writer.Text();
+        << error.line << ": " << error.message << "\n"
+        << writer.Text();
     ASSERT_EQ(keys.size(), 1u);
     ASSERT_EQ(keys[0].values.size(), std::size(values));
     for (size_t i = 0; i < std::size(values); ++i) {

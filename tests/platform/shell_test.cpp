@@ -20,12 +20,12 @@ using zeph::test::ReadFile;
 
 // Points PATH at a folder with a stand-in xdg-open for the test's length.
 class FakeOpener {
-public:
+  public:
     FakeOpener(const zeph::test::TempDir& dir, int exitCode) {
         m_log = dir.Path() / "opened.txt";
-        const auto script = dir.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" +
-                                                          m_log.string() + "'\nexit " +
-                                                          std::to_string(exitCode) + "\n");
+        const auto script =
+            dir.Write("bin/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + m_log.string() +
+                                          "'\nexit " + std::to_string(exitCode) + "\n");
         ::chmod(script.c_str(), 0755);
         if (const char* old = std::getenv("PATH")) {
             m_oldPath = old;
@@ -41,7 +41,7 @@ public:
     }
     std::string Opened() const { return ReadFile(m_log); }
 
-private:
+  private:
     std::filesystem::path m_log;
     std::optional<std::string> m_oldPath;
 };
@@ -84,7 +84,8 @@ TEST(Firewall, AuthorisedApplications) {
     EXPECT_TRUE(AuthorizedApps().empty());
     ASSERT_EQ(AddAuthorizedApp(u"Z:\\home\\u\\setup.exe", u"ZEdozureRare"), WinError::Success);
     ASSERT_EQ(AddAuthorizedApp(u"C:\\other.exe", u"Other"), WinError::Success);
-    const auto found = FindAuthorizedApp(u"z:/HOME/u/setup.exe");  // the same path, written otherwise
+    const auto found =
+        FindAuthorizedApp(u"z:/HOME/u/setup.exe");  // the same path, written otherwise
     ASSERT_TRUE(found.has_value());
     EXPECT_EQ(found->name, u"ZEdozureRare");
     EXPECT_TRUE(found->enabled);
@@ -110,9 +111,10 @@ TEST(Icmp, EchoFromTheLoopback) {
 }
 
 TEST(Hardware, FactsFixedInTheProfile) {
-    ProfileFixture profile({.systemIni = "[hardware]\ncpuid_eax=000906EA\ncpuid_edx=BFEBFBFF\n"
-                                         "disk_model=VBOX HARDDISK\ndisk_serial=VB123\n"
-                                         "board_serial=Board-1\nmac=0800271A2B3C\nsound=HD Audio\nvpn=1\n"});
+    ProfileFixture profile({.systemIni =
+                                "[hardware]\ncpuid_eax=000906EA\ncpuid_edx=BFEBFBFF\n"
+                                "disk_model=VBOX HARDDISK\ndisk_serial=VB123\n"
+                                "board_serial=Board-1\nmac=0800271A2B3C\nsound=HD Audio\nvpn=1\n"});
     const auto cpuid = CpuidLeaf1();
     ASSERT_TRUE(cpuid.has_value());
     EXPECT_EQ(cpuid->eax, 0x000906EAu);

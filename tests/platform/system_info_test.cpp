@@ -23,7 +23,7 @@ TEST(SystemInfo, EnvironmentExpansion) {
     } cases[] = {
         {u"%APPDATA%\\x", u"C:\\Users\\alice\\AppData\\Roaming\\x"},
         {u"%allusersprofile%", u"C:\\ProgramData"},
-        {u"%TEMP%", u"C:\\Override"},          // [environment] wins, names ignore case
+        {u"%TEMP%", u"C:\\Override"},                     // [environment] wins, names ignore case
         {u"%ProgramFiles%", u"C:\\Program Files (x86)"},  // as the WOW64 installer sees it
         {u"%ProgramW6432%", u"C:\\Program Files"},
         {u"%PROCESSOR_ARCHITECTURE%", u"x86"},
@@ -81,7 +81,8 @@ TEST(SystemInfo, FoldersFollowTheProcessKind) {
 }
 
 TEST(SystemInfo, VersionFacts) {
-    ProfileFixture profile({.systemIni = "[system]\nversion=5.1.2600\nservice_pack=3\nproduct_type=workstation\n"});
+    ProfileFixture profile(
+        {.systemIni = "[system]\nversion=5.1.2600\nservice_pack=3\nproduct_type=workstation\n"});
     const OsVersion v = GetOsVersion();
     EXPECT_EQ(v.major, 5u);
     EXPECT_EQ(v.minor, 1u);

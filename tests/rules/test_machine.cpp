@@ -10,38 +10,37 @@
 namespace zeph::test {
 
 TestMachine::TestMachine(const platform::ProfileChanges& changes, const Hardware& hardware)
-    : m_root((m_dir.Path() / "prefix").string()), m_previous(platform::CurrentProfile()) {
+    : m_previous(platform::CurrentProfile()), m_profile(std::make_unique<ProfileFixture>()) {
     std::vector<platform::ProfileProblem> problems;
-    if (!platform::InitProfile(m_root, changes, problems)) {
+    if (!platform::InitProfile(Root(), changes, problems)) {
         for (const auto& problem : problems) {
             ADD_FAILURE() << problem.ToString();
         }
     }
     if (!hardware.empty()) {
         // The profile's system.ini ends with its [hardware] section.
-        const bool hasSection =
-            ReadFile(m_root + "/system.ini").find("[hardware]") != std::string::npos;
-        std::ofstream ini(m_root + "/system.ini", std::ios::app);
-        ini << (hasSection ? "" : "\n[hardware]\n");
+        const std::string ini = Root() + "/system.ini";
+        const bool hasSection = ReadFile(ini).find("[hardware]") != std::string::npos;
+        std::ofstream out(ini, std::ios::app);
+        out << (hasSection ? "" : "\n[hardware]\n");
         for (const auto& [key, value] : hardware) {
-            ini << key << "=" << value << "\n";
+            out << key << "=" << value << "\n";
         }
     }
-    auto profile = platform::Profile::Open(m_root);
-    for (const auto& problem : profile->Problems()) {
+    m_profile->Reopen();
+    for (const auto& problem : m_profile->Profile().Problems()) {
         ADD_FAILURE() << problem.ToString();
     }
-    platform::SetCurrentProfile(std::move(profile));
 }
 
 TestMachine::~TestMachine() {
+    // The fixture leaves no current profile behind; the one before comes back.
+    m_profile.reset();
     platform::SetCurrentProfile(m_previous);
 }
 
 void TestMachine::Reg(std::string_view text, platform::RegView view) {
-    std::string error;
-    const std::string full = "Windows Registry Editor Version 5.00\n\n" + std::string(text);
-    ASSERT_EQ(platform::ImportRegText(full, view, error), platform::WinError::Success) << error;
+    m_profile->ImportRegistry(text, view);
 }
 
 std::string TestMachine::HostPath(std::u16string_view windowsPath) const {

@@ -24,11 +24,12 @@
 namespace zeph::test {
 
 class ProfileFixture {
-public:
+  public:
     struct Seed {
         std::string systemIni;  // written before the profile opens, when not empty
         std::string drivesIni;
-        std::string registry;   // .reg text imported after it opens (the header line may be left out)
+        std::string
+            registry;  // .reg text imported after it opens (the header line may be left out)
     };
 
     ProfileFixture() : ProfileFixture(Seed{}) {}
@@ -93,7 +94,7 @@ public:
         ASSERT_EQ(platform::ImportRegText(text, view, error), platform::WinError::Success) << error;
     }
 
-private:
+  private:
     TempDir m_dir;
     std::filesystem::path m_root;
     std::shared_ptr<platform::Profile> m_profile;

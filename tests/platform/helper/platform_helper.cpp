@@ -53,13 +53,14 @@ int main(int argc, char** argv) {
     const std::string role = argv[1];
     if (role == "reg-set" && argc == 5) {
         RegKey key;
-        if (RegKey::Create(Hive::CurrentUser, U16(argv[2]), RegView::Default, key) != WinError::Success) {
+        if (RegKey::Create(Hive::CurrentUser, U16(argv[2]), RegView::Default, key) !=
+            WinError::Success) {
             return 2;
         }
         const int count = std::atoi(argv[4]);
         for (int i = 0; i < count; ++i) {
-            if (key.SetDword(U16(std::string(argv[3]) + std::to_string(i)), static_cast<uint32_t>(i)) !=
-                WinError::Success) {
+            if (key.SetDword(U16(std::string(argv[3]) + std::to_string(i)),
+                             static_cast<uint32_t>(i)) != WinError::Success) {
                 return 2;
             }
         }
@@ -73,7 +74,8 @@ int main(int argc, char** argv) {
         if (Event::Open(U16(argv[2]), event) != WinError::Success) {
             return 2;
         }
-        return event.Wait(static_cast<uint32_t>(std::atoi(argv[3]))) == WaitResult::Signaled ? 0 : 1;
+        return event.Wait(static_cast<uint32_t>(std::atoi(argv[3]))) == WaitResult::Signaled ? 0
+                                                                                             : 1;
     }
     if (role == "hold-mapping" && argc == 4) {
         FileMapping mapping;
@@ -96,8 +98,8 @@ int main(int argc, char** argv) {
     }
     if (role == "hold-file" && argc == 4) {
         File file;
-        if (File::Open(U16(argv[2]), FileAccess::ReadWrite, FileShare::None, Disposition::OpenAlways,
-                       file) != WinError::Success) {
+        if (File::Open(U16(argv[2]), FileAccess::ReadWrite, FileShare::None,
+                       Disposition::OpenAlways, file) != WinError::Success) {
             return 2;
         }
         if (SetReady(argv[3]) != 0) {

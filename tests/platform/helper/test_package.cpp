@@ -15,4 +15,6 @@ extern "C" __attribute__((visibility("default"))) int Install(const char16_t* pa
     return static_cast<int>(n);
 }
 
-extern "C" __attribute__((visibility("default"))) const char16_t* LastParams() { return g_lastParams; }
+extern "C" __attribute__((visibility("default"))) const char16_t* LastParams() {
+    return g_lastParams;
+}
